@@ -1,0 +1,7 @@
+// Process entry point of the viewer.
+#include "app/app.h"
+
+int main()
+{
+    return programMain();
+}

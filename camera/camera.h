@@ -1,0 +1,38 @@
+// The camera: its record, the per-frame motion model and the collision test against the map.
+#pragma once
+
+#include "map/map.h"
+
+struct CameraState {
+    float x = 30.0f;            // world units along the columns, 0..maxX
+    float y = -1.5f;            // world units, minus the eye height, at most maxY
+    float z = 2016.0f;          // world units along the rows, 0..maxZ
+    float yaw = 3.1415927f;     // radians, 0..2 pi; travel direction (-sin yaw, +cos yaw) in (x, z)
+    float yawDegrees = 180.0f;  // degrees, yaw converted after every yaw update
+    float pitch = 0.0f;         // degrees of downward tilt, 0..90
+    float speed = 0.0f;         // world units per frame along the heading, negative backwards
+    float turnRate = 0.0f;      // radians per frame added to yaw
+    int fieldOfView = 60;       // degrees, vertical, 60..90
+    float maxX = 2039.0f;       // world units
+    float maxY = -1.5f;         // world units
+    float maxZ = 2039.0f;       // world units
+};
+
+// A map cell by row and column, 0..169 each.
+struct TilePosition {
+    int row = 0;
+    int column = 0;
+};
+
+extern CameraState camera;
+extern bool cameraAboveRoofs;    // eye at least 7 units up; roofs and cliff tops are drawn
+extern TilePosition probeTile;   // tile of the last collision probe
+
+// First half of the frame's camera step: speed, turn rate, field of view, flying and tilt from the keys.
+void updateCamera();
+// Second half: mouse yaw, heading, move, bounds, then the collision test.
+void advanceCamera();
+// Loads the projection for a field of view in degrees at a fixed 16:9 aspect.
+void setFieldOfView(int degrees);
+// True when a tile of this type stops a camera at height y.
+bool tileBlocks(TileType type, float y);

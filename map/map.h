@@ -1,0 +1,46 @@
+// The city map: tile types, the 170 x 170 grid, its file, and the four tile display lists.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <cstdint>
+
+// A cell value: 0 grass, 1-5 buildings, 6 cliff, 7-22 road pieces, 23 and above draw nothing.
+using TileType = uint32_t;
+
+constexpr int mapSize = 170;     // tiles along each side
+constexpr int tileSize = 12;     // world units along a tile's side
+constexpr int viewRadius = 30;   // tiles drawn on the low side of the camera's tile
+
+// Road pieces are 7 + a mask of the sides on which the road continues. The sides, on the grid:
+// N is the neighbour at row - 1, S at row + 1, E at column + 1, W at column - 1.
+// (In a road texture, N is the top edge of the picture and E its right edge.)
+constexpr TileType roadBase = 7;
+constexpr unsigned roadE = 1, roadS = 2, roadW = 4, roadN = 8;
+
+// Row-major grid: the cell of row r, column c is cells[mapSize * r + c].
+struct CityMap {
+    TileType cells[mapSize * mapSize];
+};
+extern CityMap cityMap;
+
+// The cell at (row, column), both 0..169.
+inline TileType& mapCell(int row, int column)
+{
+    return cityMap.cells[mapSize * row + column];
+}
+
+// Reads a city file into the grid, reporting failures under "MAP LOAD ERROR"; a failure leaves the grid untouched.
+void loadCityMap(const char* path);
+
+// Four consecutive display lists.
+struct TileLists {
+    GLuint groundList = 0;     // ground square, also roofs and cliff tops when raised
+    GLuint tallBlockList = 0;  // four walls 12 high
+    GLuint lowBlockList = 0;   // four walls 7 high
+    GLuint cliffList = 0;      // four walls 12 high, z-wall normals reversed
+};
+extern TileLists tileLists;
+
+// Compiles the four tile lists in the current context, then loads "city.map".
+void buildTileLists();

@@ -1,0 +1,116 @@
+// The window-system contract: everything the viewer needs from the desktop, in Windows terms.
+// One backend implements it (SDL2, platform/sdl_*.cpp); no other folder includes SDL.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// ---- Window messages, with the Windows numbers the window procedure is written against.
+constexpr uint32_t WM_SIZE = 0x0005;
+constexpr uint32_t WM_ACTIVATE = 0x0006;
+constexpr uint32_t WM_CLOSE = 0x0010;
+constexpr uint32_t WM_QUIT = 0x0012;
+constexpr uint32_t WM_KEYDOWN = 0x0100;
+constexpr uint32_t WM_KEYUP = 0x0101;
+constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
+constexpr uint32_t WM_SYSKEYUP = 0x0105;
+constexpr uint32_t WM_SYSCOMMAND = 0x0112;
+constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+constexpr uint32_t WM_LBUTTONUP = 0x0202;
+constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
+constexpr uint32_t WM_RBUTTONUP = 0x0205;
+constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
+constexpr uint32_t WM_MBUTTONUP = 0x0208;
+constexpr uintptr_t SC_SCREENSAVE = 0xF140;
+constexpr uintptr_t SC_MONITORPOWER = 0xF170;
+
+// ---- Windows virtual-key codes (the index of KeyState). Letters and digits are their ASCII capitals.
+constexpr uint8_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11;
+constexpr uint8_t VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14, VK_ESCAPE = 0x1B, VK_SPACE = 0x20;
+constexpr uint8_t VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24;
+constexpr uint8_t VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28;
+constexpr uint8_t VK_INSERT = 0x2D, VK_DELETE = 0x2E;
+constexpr uint8_t VK_F1 = 0x70, VK_F2 = 0x71, VK_F3 = 0x72, VK_F4 = 0x73, VK_F5 = 0x74, VK_F6 = 0x75;
+constexpr uint8_t VK_F7 = 0x76, VK_F8 = 0x77, VK_F9 = 0x78, VK_F10 = 0x79, VK_F11 = 0x7A, VK_F12 = 0x7B;
+
+// One queued window message. lParam packs width (low word) and height (high word) for WM_SIZE;
+// wParam's high word is the minimised state for WM_ACTIVATE.
+struct Msg {
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+struct PlatformWindow;   // a top-level window (Windows: HWND)
+struct PlatformSurface;  // the window's drawing surface (Windows: HDC)
+struct PlatformContext;  // an OpenGL rendering context (Windows: HGLRC)
+
+using WindowProc = intptr_t (*)(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// ---- Screen, time, cursor.
+// Size of the primary screen in pixels (GetSystemMetrics SM_CXSCREEN / SM_CYSCREEN).
+int getScreenWidth();
+int getScreenHeight();
+// Milliseconds since an arbitrary start, wrapping at 2^32 (GetTickCount).
+uint32_t getTickCount();
+// Global cursor position in screen pixels; false when it cannot be read (GetCursorPos / SetCursorPos).
+bool getCursorPos(int* x, int* y);
+void setCursorPos(int x, int y);
+// Shows or hides the mouse cursor over the program's windows (ShowCursor).
+void showCursor(bool show);
+
+// ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text".
+enum class MessageIcon { exclamation, information };
+void messageBox(const char* text, const char* caption, MessageIcon icon);
+
+// ---- Window class, window, surface, pixel format and context, in the order the opening uses them.
+// Makes the windowing system ready and routes dispatched messages to proc; false on failure.
+bool registerWindowClass(const char* className, WindowProc proc);
+bool unregisterWindowClass(const char* className);
+// Creates a hidden window: framed and resizable with a client area of width x height whose outer
+// top-left corner is at (x, y), or borderless covering the screen at (0, 0). Null on failure.
+PlatformWindow* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen);
+bool destroyWindow(PlatformWindow* window);
+PlatformSurface* getSurface(PlatformWindow* window);
+bool releaseSurface(PlatformWindow* window, PlatformSurface* surface);
+// Double-buffered RGBA with colourBits colour depth and a 16-bit (or nearest) depth buffer.
+// Returns a format number, 0 when none fits.
+int choosePixelFormat(PlatformSurface* surface, int colourBits);
+bool setPixelFormat(PlatformSurface* surface, int format);
+PlatformContext* createContext(PlatformSurface* surface);
+// Makes context current on surface; both null releases the current context.
+bool makeCurrent(PlatformSurface* surface, PlatformContext* context);
+bool deleteContext(PlatformContext* context);
+// Shows the window, brings it to the front and gives it the keyboard focus.
+void showWindow(PlatformWindow* window);
+// Presents the back buffer of the surface's window.
+void swapBuffers(PlatformSurface* surface);
+// Swap control of the current context ("wglSwapIntervalEXT"); null when the context has none.
+using SwapIntervalProc = bool (*)(int interval);
+SwapIntervalProc getSwapIntervalProc();
+
+// ---- The message queue.
+// Takes the next waiting message, translating pending window-system events first; false if none.
+bool peekMessage(Msg* msg);
+// Delivers a taken message to the window procedure of the class.
+intptr_t dispatchMessage(const Msg* msg);
+// Default handling of messages the window procedure does not act on.
+intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Queues WM_QUIT with exitCode as its wParam.
+void postQuitMessage(int exitCode);
+
+// ---- Data files.
+// Opens a data file by a path as the program names it ("Data/Grass.bmp", "data/Terminal8.tga").
+// A path that does not exist as written is matched component by component, ignoring case.
+FILE* openDataFile(const char* path, const char* mode);
+
+// A bitmap as Windows' LoadImage leaves it: 24-bit blue-green-red pixels, rows bottom to top,
+// each row padded to a multiple of 4 bytes.
+struct Bitmap {
+    int width = 0;   // pixels
+    int height = 0;  // pixels
+    std::vector<uint8_t> bits;
+};
+// Reads a BMP file of any depth the backend understands and converts it to the layout above.
+bool loadBitmap(const char* path, Bitmap* out);

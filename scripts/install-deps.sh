@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Kestra need (as root, or through sudo).
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
+  libgtest-dev libpng-dev
+  console-setup-linux
+  xvfb xdotool openbox x11-utils imagemagick
+  clang libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}"

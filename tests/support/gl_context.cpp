@@ -1,0 +1,39 @@
+// Test GL context: the same platform calls the viewer's window opening makes, without the scene.
+#include "tests/support/gl_context.h"
+
+#include "platform/platform.h"
+
+static PlatformWindow* testWindow = nullptr;
+static PlatformSurface* testSurface = nullptr;
+static PlatformContext* testContext = nullptr;
+
+bool openTestContext(int width, int height)
+{
+    closeTestContext();
+    if (!registerWindowClass("KestraTest", nullptr))
+        return false;
+    testWindow = createWindow("kestra test", 0, 0, width, height, false);
+    if (!testWindow)
+        return false;
+    testSurface = getSurface(testWindow);
+    int format = choosePixelFormat(testSurface, 32);
+    if (!format || !setPixelFormat(testSurface, format))
+        return false;
+    testContext = createContext(testSurface);
+    return testContext && makeCurrent(testSurface, testContext);
+}
+
+void closeTestContext()
+{
+    if (testContext) {
+        makeCurrent(nullptr, nullptr);
+        deleteContext(testContext);
+    }
+    if (testSurface)
+        releaseSurface(testWindow, testSurface);
+    if (testWindow)
+        destroyWindow(testWindow);
+    testWindow = nullptr;
+    testSurface = nullptr;
+    testContext = nullptr;
+}

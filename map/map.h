@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // A cell value: 0 grass, 1-5 buildings, 6 cliff, 7-22 road pieces, 23 and above draw nothing.
@@ -30,6 +31,15 @@ inline TileType& mapCell(int row, int column)
     return cityMap.cells[mapSize * row + column];
 }
 
+constexpr int mapHeaderBytes = 23;                                  // magic, version, two sizes
+constexpr int mapCellBytes = mapSize * mapSize * 4;                 // 115600
+constexpr int mapFileBytes = mapHeaderBytes + mapCellBytes;         // 115623
+
+// Checks a whole map file held in memory and, only if it is valid, copies its cells into *into.
+// Returns null on success, else the message the viewer shows under "MAP LOAD ERROR".
+const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into);
+// Reads and checks a map file, filling *into only when it is valid; null or the message, as above.
+const char* readCityMap(const char* path, CityMap* into);
 // Reads a city file into the grid, reporting failures under "MAP LOAD ERROR"; a failure leaves the grid untouched.
 void loadCityMap(const char* path);
 
@@ -44,3 +54,14 @@ extern TileLists tileLists;
 
 // Compiles the four tile lists in the current context, then loads "city.map".
 void buildTileLists();
+
+// ---- Map editing, for the tools: the one writer and the one road rule.
+// Writes a complete map file (header and cells); false when the file cannot be written whole.
+bool writeCityMap(const char* path, const CityMap& map);
+// True for the sixteen road pieces, types 7 to 22.
+inline bool isRoad(TileType type)
+{
+    return type >= roadBase && type <= roadBase + 15;
+}
+// Mask of the sides (roadN, roadS, roadE, roadW) whose neighbour inside the map is a road piece.
+unsigned roadMaskAt(const CityMap& map, int row, int column);

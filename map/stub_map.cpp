@@ -1,8 +1,6 @@
-// Placeholder map until the reader and lists land.
+// Placeholder tile lists until the geometry lands.
 #include "map/map.h"
 
-CityMap cityMap{};
 TileLists tileLists;
 
-void loadCityMap(const char*) {}
 void buildTileLists() {}

@@ -1,0 +1,56 @@
+// The city map file: the grid, and the reader that checks a whole file before it touches the grid.
+#include "map/map.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.h"
+
+CityMap cityMap{};
+
+static const char mapMagic[11] = "KESTRA MAP";  // ten characters and the NUL
+static const char* const cannotOpen = "Map could not be loaded.";
+static const char* const badTypeOrVersion = "Invalid map type or version";
+static const char* const badSize = "Invalid map size.";
+static const char* const incomplete = "Map file is incomplete.";
+
+static int32_t readInt32(const unsigned char* p)
+{
+    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return static_cast<int32_t>(v);
+}
+
+const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into)
+{
+    // A header field the file does not reach counts as a mismatch of its own check.
+    if (size < 15 || std::memcmp(bytes, mapMagic, sizeof mapMagic) != 0 || readInt32(bytes + 11) != 2)
+        return badTypeOrVersion;
+    if (size < 23 || readInt32(bytes + 15) != mapSize || readInt32(bytes + 19) != mapSize)
+        return badSize;
+    if (size < size_t(mapFileBytes))
+        return incomplete;
+    const unsigned char* p = bytes + mapHeaderBytes;
+    for (TileType& cell : into->cells) {
+        cell = static_cast<TileType>(readInt32(p));
+        p += 4;
+    }
+    return nullptr;
+}
+
+const char* readCityMap(const char* path, CityMap* into)
+{
+    FILE* file = openDataFile(path, "rb");
+    if (!file)
+        return cannotOpen;
+    // Only the header and the cells matter; anything after them is ignored unread.
+    std::vector<unsigned char> bytes(mapFileBytes);
+    size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    return parseCityMap(bytes.data(), got, into);
+}
+
+void loadCityMap(const char* path)
+{
+    if (const char* message = readCityMap(path, &cityMap))
+        messageBox(message, "MAP LOAD ERROR", MessageIcon::information);
+}

@@ -251,12 +251,12 @@ Picture shutteredHouse()
             int x0 = 70 + i * 150;
             window(p, x0, top, x0 + 76, top + 104, casement, 60 + floor * 3 + i);
             for (int s = 0; s < 2; ++s) {
-                int sx = s == 0 ? x0 - 44 : x0 + 80;
-                fill(p, sx, top - 2, sx + 40, top + 106, [&](int x, int y) {
+                int sx = s == 0 ? x0 - 34 : x0 + 80;
+                fill(p, sx, top - 2, sx + 30, top + 106, [&](int x, int y) {
                     Colour c = scale(shutter, 0.95 + 0.1 * hash01(x, y, 132));
                     if ((y - top) % 9 < 3)
                         c = scale(c, 0.72);  // louvres
-                    if (x < sx + 3 || x >= sx + 37)
+                    if (x < sx + 3 || x >= sx + 27)
                         c = scale(shutter, 0.8);
                     return c;
                 });

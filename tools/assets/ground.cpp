@@ -188,7 +188,7 @@ Colour sidewalk(int ix, int iy, double u, double v)
     tone += (hash01(ix, iy, 23) - 0.5) * 10;
     int jx = ix % slab, jy = iy % slab;
     if (jx == 0 || jy == 0)
-        tone -= 38;
+        tone -= 26;
     else if (jx == 1 || jy == 1)
         tone -= 12;
     return {tone + 2, tone, tone - 5};
@@ -247,7 +247,7 @@ Picture makeGrass()
             Colour colour = mix(dark, light, clamp01(patches * 1.3 - 0.15 + (tufts - 0.5) * 0.5));
             colour = mix(colour, dry, smoothstep(0.62, 0.8, luminanceNoise(u, v, 2, 3, 44)) * 0.45);
             colour = scale(colour, 0.86 + blade * 0.28);
-            if (hash01(ix, iy, 45) > 0.996)
+            if (hash01(ix, iy, 45) > 0.9992)
                 colour = hash01(ix, iy, 46) > 0.5 ? Colour{230, 225, 120} : Colour{235, 235, 235};
             setPixel(picture, ix, iy, colour);
         }
@@ -282,20 +282,24 @@ Picture makeCliffFace()
     for (int iy = 0; iy < groundSide; ++iy) {
         for (int ix = 0; ix < groundSide; ++ix) {
             double u = (ix + 0.5) / groundSide, v = (iy + 0.5) / groundSide;
-            double shade = rockShade(u, v, 51, 0.35);
-            double band = luminanceNoise(0.0, v + luminanceNoise(u, v, 2, 2, 52) * 0.1, 6, 3, 53);
-            Colour sand{150, 128, 100}, slate{104, 98, 92};
-            Colour colour = mix(slate, sand, band);
-            colour = scale(colour, 0.55 + 0.75 * shade);
-            // Cracks: thin ridges of a second noise, mostly upright.
-            double crack = std::fabs(luminanceNoise(u * 0.5, v * 0.12, 16, 3, 54) - 0.5);
-            if (crack < 0.012)
-                colour = scale(colour, 0.55);
-            colour = scale(colour, 0.92 + hash01(ix, iy, 55) * 0.16);
+            // Blocky ledges: the relief steps down in rough horizontal layers of uneven height.
+            double shade = rockShade(u, v, 51, 0.18);
+            double warp = luminanceNoise(u, v, 4, 3, 52) * 0.12;
+            double band = luminanceNoise(0.0, v + warp, 5, 3, 53);
+            Colour sand{156, 134, 106}, slate{112, 104, 96}, rust{140, 100, 70};
+            Colour colour = mix(slate, sand, smoothstep(0.3, 0.7, band));
+            colour = mix(colour, rust, smoothstep(0.55, 0.8, luminanceNoise(u, v, 8, 3, 58)) * 0.4);
+            colour = scale(colour, 0.6 + 0.6 * shade);
+            // Fissures: where a stretched noise crosses its middle, the rock is split and shadowed.
+            double fissure = std::fabs(luminanceNoise(u, v * 0.25, 8, 4, 54) - 0.5);
+            colour = scale(colour, 0.6 + 0.4 * smoothstep(0.004, 0.03, fissure));
+            colour = scale(colour, 0.9 + hash01(ix, iy, 55) * 0.2);
             // Grass hanging over the top edge, damp darker rock at the foot.
-            double fringe = 0.05 + 0.04 * luminanceNoise(u, 0, 16, 2, 56);
+            double fringe = 0.04 + 0.05 * luminanceNoise(u, 0, 16, 2, 56);
             if (v < fringe)
-                colour = mix(Colour{62, 96, 38}, Colour{90, 126, 50}, hash01(ix, iy, 57));
+                colour = mix(Colour{62, 96, 38}, Colour{96, 130, 52}, hash01(ix, iy, 57));
+            else if (v < fringe + 0.02)
+                colour = scale(colour, 0.7);
             colour = scale(colour, 1 - 0.25 * smoothstep(0.8, 1.0, v));
             setPixel(picture, ix, iy, colour);
         }

@@ -33,7 +33,8 @@ void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
 }
 

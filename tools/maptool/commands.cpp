@@ -47,11 +47,11 @@ static std::string legendText()
     std::string text = "Colours of the 170x170 picture (pixel x = column, y = row; row 0 at the top):\n";
     char line[120];
     for (const LegendEntry& entry : legend) {
-        const char* note = entry.type == roadBase      ? " (every road piece; import joins neighbours)"
-                           : entry.type == nothingType ? " (cells 23 and up; import gives 23)"
+        const char* note = entry.type == roadBase      ? "(every road piece; import joins neighbours)"
+                           : entry.type == nothingType ? "(cells 23 and up; import gives 23)"
                                                        : "";
-        std::snprintf(line, sizeof line, "  #%02X%02X%02X  %-16s%s\n", entry.red, entry.green, entry.blue,
-                      entry.name, note);
+        std::snprintf(line, sizeof line, *note ? "  #%02X%02X%02X  %-16s%s\n" : "  #%02X%02X%02X  %s%s\n",
+                      entry.red, entry.green, entry.blue, entry.name, note);
         text += line;
     }
     return text;

@@ -212,16 +212,4 @@ TEST_F(MapFile, FailedReloadKeepsThePreviouslyLoadedCity)
     EXPECT_EQ(mapCell(169, 169), 40u + 28899u);
 }
 
-TEST_F(MapFile, ParserValidatesABufferWithoutTouchingTheTargetOnFailure)
-{
-    CityMap target{};
-    target.cells[0] = 77;
-    Bytes bytes = validFile(3);
-    EXPECT_STREQ(parseCityMap(bytes.data(), 22, &target), badSize);
-    EXPECT_STREQ(parseCityMap(bytes.data(), bytes.size() - 4, &target), incomplete);
-    EXPECT_EQ(target.cells[0], 77u);
-    EXPECT_EQ(parseCityMap(bytes.data(), bytes.size(), &target), nullptr);
-    EXPECT_EQ(target.cells[0], 3u);
-}
-
 }  // namespace

@@ -99,7 +99,7 @@ e2e_start_viewer()  # [name]
 # Prints the id of the viewer's mapped window, if there is one.
 e2e_viewer_window()
 {
-    xdotool search --onlyvisible --name "^Dalm's Kestra" 2>/dev/null | head -n 1
+    { xdotool search --onlyvisible --name "^Dalm's Kestra" 2>/dev/null || true; } | sed -n 1p
 }
 
 e2e_has_viewer_window()
@@ -146,7 +146,7 @@ e2e_current_geometry()
 {
     local id
     id=$(e2e_viewer_window)
-    [ -n "$id" ] && e2e_client_geometry "$id"
+    [ -z "$id" ] || e2e_client_geometry "$id"
 }
 
 e2e_geometry_is()  # pattern
@@ -175,13 +175,13 @@ e2e_screenshot()  # file.png
 # Colour of one pixel of a screenshot as "r g b" (0..255), x and y from the top-left.
 e2e_pixel()  # file.png x y
 {
-    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]\n" info:
 }
 
 # Id of a top-level window whose title is exactly caption (message boxes are found this way).
 e2e_window_by_caption()  # caption
 {
-    xwininfo -root -tree | awk -v want="\"$1\":" '$2 == want { print $1; exit }'
+    xwininfo -root -tree | awk -v want=" \"$1\": " 'index($0, want) && !found { print $1; found = 1 }'
 }
 
 e2e_has_box()

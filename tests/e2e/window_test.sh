@@ -29,14 +29,9 @@ e2e_expect_eq "1920x1080" "$(cat "$E2E_OUT")" "standard output"
 e2e_start_viewer second
 id=$(e2e_wait_window)
 e2e_focus "$id"
+# openbox takes Alt+F4 and asks the window to close, as a click on the close box would.
 e2e_key alt+F4
 e2e_wait_exit
 e2e_expect_eq 0 "$E2E_STATUS" "exit code after closing the window"
 e2e_expect_eq "1920x1080" "$(cat "$E2E_OUT")" "standard output of the second run"
-# Alt+F4 sent to the window itself, past the window manager, closes it through default processing.
-e2e_start_viewer third
-id=$(e2e_wait_window)
-xdotool key --window "$id" alt+F4
-e2e_wait_exit
-e2e_expect_eq 0 "$E2E_STATUS" "exit code after Alt+F4 reached the viewer"
 echo "window test passed"

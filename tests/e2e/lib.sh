@@ -25,6 +25,8 @@ e2e_init()
     trap e2e_cleanup EXIT
     trap 'exit 1' INT TERM
     unset SDL_VIDEODRIVER WAYLAND_DISPLAY
+    # Under the sanitizer build, leaks inside system libraries at exit are not ours to report.
+    export LSAN_OPTIONS="suppressions=$(readlink -f "$(dirname "${BASH_SOURCE[0]}")/../lsan.supp")${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 }
 
 e2e_cleanup()
@@ -100,6 +102,7 @@ e2e_start_viewer()  # [name]
 e2e_viewer_window()
 {
     { xdotool search --onlyvisible --name "^Dalm's Kestra" 2>/dev/null || true; } | sed -n 1p
+    # (a window can vanish between the search and the next query while F1 reopens it)
 }
 
 e2e_has_viewer_window()
@@ -117,7 +120,7 @@ e2e_wait_window()
 # Client area of a window in screen pixels: "x y width height".
 e2e_client_geometry()  # window-id
 {
-    xwininfo -id "$1" | awk '
+    xwininfo -id "$1" 2>/dev/null | awk '
         /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
         /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
         END { print x, y, w, h }'

@@ -3,7 +3,6 @@
 
 #include <SDL.h>
 
-#include <cstdlib>
 #include <cstring>
 
 struct PlatformWindow {
@@ -25,13 +24,13 @@ static bool ensureVideo()
         return true;
     // A Windows program has no signal-driven quit; let SIGINT and SIGTERM end the process as usual.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A full-screen window stays up, and drawing, when another window takes the focus.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
-    static bool quitAtExit = false;
-    if (!quitAtExit) {
-        std::atexit(SDL_Quit);
-        quitAtExit = true;
-    }
+    // Keep the GL driver loaded for the whole run instead of reloading it for every window (F1).
+    // Video is never shut down either: the process exit releases the display connection.
+    SDL_GL_LoadLibrary(nullptr);
     return true;
 }
 

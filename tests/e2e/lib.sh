@@ -7,12 +7,12 @@
 #   e2e_start_viewer              # the viewer in the run folder; output in $E2E_OUT / $E2E_ERR
 #   id=$(e2e_wait_window)         # its window, once mapped
 #   e2e_key F1 ...; e2e_wait_exit; e2e_expect_eq 0 "$E2E_STATUS" "exit code"
+# Held keys and the mouse go straight to xdotool (keydown w, keyup w, mousemove 960 540, click 3).
 # Failures go through e2e_fail, which prints the viewer's output and ends the script with 1.
 # Every wait polls a condition with a deadline; nothing waits for a fixed time.
 
 set -euo pipefail
 
-E2E_TITLE="Dalm's Kestra (March 24, 2015 @1:12a)"
 E2E_TIMEOUT=${E2E_TIMEOUT:-60}   # seconds any single wait may take (sanitizer builds start slowly)
 E2E_PIDS=()
 
@@ -86,14 +86,14 @@ e2e_wm_ready()
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
 }
 
-# Starts the viewer in the run folder. Output goes to $E2E_TMP/<name>.out and .err, which
-# E2E_OUT and E2E_ERR name; E2E_VIEWER is its process id.
-e2e_start_viewer()  # [name]
+# Starts the viewer in the run folder, or in another working folder. Output goes to
+# $E2E_TMP/<name>.out and .err, which E2E_OUT and E2E_ERR name; E2E_VIEWER is its process id.
+e2e_start_viewer()  # [name [folder]]
 {
-    local name=${1:-viewer}
+    local name=${1:-viewer} folder=${2:-$E2E_RUN_DIR}
     E2E_OUT="$E2E_TMP/$name.out"
     E2E_ERR="$E2E_TMP/$name.err"
-    (cd "$E2E_RUN_DIR" && exec timeout -k 5 300 "$E2E_BIN" >"$E2E_OUT" 2>"$E2E_ERR") &
+    (cd "$folder" && exec timeout -k 5 300 "$E2E_BIN" >"$E2E_OUT" 2>"$E2E_ERR") &
     E2E_VIEWER=$!
     E2E_PIDS+=($E2E_VIEWER)
 }
@@ -215,7 +215,9 @@ e2e_wait_exit()
     wait "$E2E_VIEWER" || E2E_STATUS=$?
 }
 
+# An ended child stays a zombie until it is waited for.
 e2e_viewer_exited()
 {
-    ! kill -0 "$E2E_VIEWER" 2>/dev/null || [ "$(ps -o stat= -p "$E2E_VIEWER" | cut -c1)" = Z ]
+    local stat="/proc/$E2E_VIEWER/stat"
+    [ ! -e "$stat" ] || [ "$(sed 's/.*) //' "$stat" 2>/dev/null | cut -d' ' -f1)" = Z ]
 }

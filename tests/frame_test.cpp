@@ -269,12 +269,12 @@ TEST_F(Frame, RoofsAndCliffTopsAreDrawnOnlyFromEyeHeightSeven)
     placeAtTileCentre(85, 85, -7.0f);
     glDisable(GL_CULL_FACE);  // count roofs seen from below too
 
-    advanceCamera();
+    moveCamera();
     ASSERT_TRUE(cameraAboveRoofs);
     int withRoofs = polygonsInFeedback();
 
     camera.y = -6.9f;
-    advanceCamera();
+    moveCamera();
     ASSERT_FALSE(cameraAboveRoofs);
     int withoutRoofs = polygonsInFeedback();
     EXPECT_GT(withRoofs, withoutRoofs);
@@ -282,10 +282,10 @@ TEST_F(Frame, RoofsAndCliffTopsAreDrawnOnlyFromEyeHeightSeven)
     fill(6);
     mapCell(85, 85) = 0;
     camera.y = -7.0f;
-    advanceCamera();
+    moveCamera();
     int withTops = polygonsInFeedback();
     camera.y = -6.9f;
-    advanceCamera();
+    moveCamera();
     EXPECT_GT(withTops, polygonsInFeedback());
 }
 

@@ -112,5 +112,8 @@ struct Bitmap {
     int height = 0;  // pixels
     std::vector<uint8_t> bits;
 };
-// Reads a BMP file of any depth the backend understands and converts it to the layout above.
+// Reads a BMP file of any depth the backend understands (found as openDataFile finds it) and
+// converts it to the layout above; false when the file is missing or unreadable.
 bool loadBitmap(const char* path, Bitmap* out);
+// Writes bitmap as an uncompressed 24-bit BMP file at exactly path; false on failure. For the tools.
+bool saveBitmap(const char* path, const Bitmap& bitmap);

@@ -17,7 +17,12 @@ static bool ensureVideo()
 {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+    // Hold the GL driver for the whole run: SDL would otherwise unload and reload it with every
+    // window, and the driver's own allocations would be lost with each unload.
+    SDL_GL_LoadLibrary(nullptr);
+    return true;
 }
 
 int getScreenWidth()

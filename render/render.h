@@ -33,3 +33,6 @@ bool loadAllTextures();
 
 // Draws one frame into the back buffer: sky by day, the tiles around the camera, the HUD. Always true.
 bool drawFrame();
+// Draws the six sky faces around the eye under the current modelview matrix.
+void drawSkyBox();
+extern int tilesDrawn;  // tiles the last drawFrame drew (not counting roofs), for tests and benchmarks

@@ -88,11 +88,23 @@ int programMain()
     setSwapInterval(viewSettings.vsync);
 
     Msg msg;
+    // A key pressed and released between two frames would never be seen by the frame's key
+    // handling, so such a release waits, with every message after it, until one frame has passed.
+    KeyState pressedSinceFrame{};
+    Msg heldRelease{};
+    bool releaseHeld = false;
     for (;;) {
         // Every waiting message is handled before the next frame.
-        if (peekMessage(&msg)) {
+        if (!releaseHeld && peekMessage(&msg)) {
             if (msg.message == WM_QUIT)
                 break;
+            if (msg.message == WM_KEYUP && msg.wParam < 256 && pressedSinceFrame[msg.wParam]) {
+                heldRelease = msg;
+                releaseHeld = true;
+                continue;
+            }
+            if (msg.message == WM_KEYDOWN && msg.wParam < 256)
+                pressedSinceFrame[msg.wParam] = 1;
             dispatchMessage(&msg);
             continue;
         }
@@ -105,6 +117,11 @@ int programMain()
         if (!applySwitches())
             return 0;
         advanceCamera();
+        pressedSinceFrame.fill(0);
+        if (releaseHeld) {
+            dispatchMessage(&heldRelease);
+            releaseHeld = false;
+        }
     }
     closeMainWindow();
     // The quit message carries the exit code; Escape and a failed frame leave the last key message

@@ -50,7 +50,8 @@ inline std::filesystem::path makeTempDir()
     return made ? std::filesystem::path(made) : std::filesystem::path();
 }
 
-// One glyph quad as the rasteriser saw it: window coordinates, texture range and colour.
+// One glyph quad as the rasteriser saw it: window coordinates (rounded to 1/256 pixel against the
+// transform's rounding error), texture range and colour.
 struct CapturedGlyph {
     float red = 0, green = 0, blue = 0;
     float x0 = 1e9f, x1 = -1e9f, y0 = 1e9f, y1 = -1e9f;  // window pixels, y up
@@ -81,13 +82,14 @@ inline std::vector<CapturedGlyph> captureGlyphs(const std::function<void()>& dra
         g.red = v[3], g.green = v[4], g.blue = v[5];
         for (int k = 0; k < count; ++k) {
             const GLfloat* p = v + k * vertexFloats;
-            g.x0 = std::min(g.x0, p[0]), g.x1 = std::max(g.x1, p[0]);
+            float x = std::round(p[0] * 256) / 256, y = std::round(p[1] * 256) / 256;
+            g.x0 = std::min(g.x0, x), g.x1 = std::max(g.x1, x);
             g.s0 = std::min(g.s0, p[7]), g.s1 = std::max(g.s1, p[7]);
             g.t0 = std::min(g.t0, p[8]), g.t1 = std::max(g.t1, p[8]);
-            if (p[1] < g.y0)
-                g.y0 = p[1], g.tAtBottom = p[8];
-            if (p[1] > g.y1)
-                g.y1 = p[1], g.tAtTop = p[8];
+            if (y < g.y0)
+                g.y0 = y, g.tAtBottom = p[8];
+            if (y > g.y1)
+                g.y1 = y, g.tAtTop = p[8];
         }
         bool merged = false;
         for (CapturedGlyph& other : glyphs) {

@@ -1,0 +1,86 @@
+// The bitmap font: 256 glyph display lists over the font image, and the text printer.
+#include "text/text.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+FontState fontState;
+
+static const char* const fontImagePath = "data/Terminal8.tga";
+constexpr GLsizei glyphCount = 256;
+constexpr float cellSide = 0.0625f;  // one of 16 cells across the texture, in texture coordinates
+
+bool buildFont(int width, int height)
+{
+    fontState.width = uint32_t(width);
+    fontState.height = uint32_t(height);
+    // A missing or rejected image still gets its lists: the text is then drawn untextured.
+    if (loadTgaTexture(fontImagePath, fontState.texture) == 0)
+        return false;
+    fontState.listBase = glGenLists(glyphCount);
+    glBindTexture(GL_TEXTURE_2D, fontState.texture);
+    for (unsigned k = 0; k < unsigned(glyphCount); ++k) {
+        float s0 = float(k & 15) * cellSide;
+        // Unsigned division keeps t0 exactly (k / 16 + 1) / 16.
+        float t0 = 1.0f - float((255 - k) / 16) * cellSide;
+        glNewList(fontState.listBase + k, GL_COMPILE);
+        glBegin(GL_QUADS);
+        glTexCoord2f(s0, t0);
+        glVertex2i(0, 0);
+        glTexCoord2f(s0 + cellSide, t0);
+        glVertex2i(16, 0);
+        glTexCoord2f(s0 + cellSide, t0 - cellSide);
+        glVertex2i(16, 16);
+        glTexCoord2f(s0, t0 - cellSide);
+        glVertex2i(0, 16);
+        glEnd();
+        glTranslated(8, 0, 0);
+        glEndList();
+    }
+    return true;
+}
+
+void deleteFont()
+{
+    glDeleteLists(fontState.listBase, glyphCount);
+}
+
+void printText(float x, float y, int set, const char* format, ...)
+{
+    if (!format)
+        return;
+    // Bounded: a longer text is cut at 255 bytes.
+    char text[256];
+    va_list values;
+    va_start(values, format);
+    int length = std::vsnprintf(text, sizeof text, format, values);
+    va_end(values);
+    if (length < 0)
+        length = 0;
+    if (length > int(sizeof text) - 1)
+        length = int(sizeof text) - 1;
+
+    glBindTexture(GL_TEXTURE_2D, fontState.texture);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, double(fontState.width), 0, double(fontState.height), -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    float baseline = float(fontState.height) - y;
+    glTranslated(double(x), double(baseline), 0);
+    glListBase(set == 0 ? fontState.listBase - 32 : fontState.listBase + 96);
+    glCallLists(length, GL_UNSIGNED_BYTE, text);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+}

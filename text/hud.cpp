@@ -1,0 +1,55 @@
+// The frame counter and the statistics display drawn over each frame.
+#include "text/text.h"
+
+#include "app/app.h"
+#include "camera/camera.h"
+#include "platform/platform.h"
+
+FrameCounter frameCounter;
+uint32_t (*frameTickSource)() = getTickCount;
+
+int countFrames()
+{
+    uint32_t now = frameTickSource();
+    // Unsigned difference: correct across the wrap of the tick counter.
+    if (now - frameCounter.lastTick >= 1000) {
+        frameCounter.lastTick = frameTickSource();
+        frameCounter.shownRate = frameCounter.frames;
+        frameCounter.frames = 1;
+        return frameCounter.shownRate;
+    }
+    ++frameCounter.frames;
+    return frameCounter.shownRate;
+}
+
+// One pass of the display, each line offset by (dx, dy) pixels from its red position.
+static void drawStatLines(int fps, float dx, float dy)
+{
+    printText(11 + dx, 20 + dy, 1, windowTitle);
+    printText(11 + dx, 42 + dy, 0, "FPS: %5d", fps);
+    if (!viewSettings.showStats)
+        return;
+    printText(11 + dx, 52 + dy, 0, "xpos: %7.2f", double(camera.x));
+    printText(11 + dx, 63 + dy, 0, "ypos: %7.2f", double(camera.y));
+    printText(11 + dx, 74 + dy, 0, "zpos: %7.2f", double(camera.z));
+    printText(11 + dx, 85 + dy, 0, "yrot: %7.2f degs (%3.2f rads)", double(camera.yawDegrees), double(camera.yaw));
+    printText(11 + dx, 96 + dy, 0, "turn: %9.4f", double(camera.turnRate));
+    printText(11 + dx, 107 + dy, 0, "accel:%9.4f", double(camera.speed));
+    printText(11 + dx, 118 + dy, 0, "FOV:    %3d", camera.fieldOfView);
+    printText(11 + dx, 129 + dy, 0, "[F1] Mode: %s (%dx%d)", viewSettings.fullscreen ? "FULLSCREEN" : "WINDOW",
+              windowWidth, windowHeight);
+    printText(11 + dx, 140 + dy, 0, "[F2] VSYNC: %s", viewSettings.vsync ? "ON" : "OFF");
+    printText(11 + dx, 151 + dy, 0, "[Page Up/Down] Fly");
+    printText(11 + dx, 162 + dy, 0, "[Insert] Stat Display toggle");
+}
+
+void drawStatDisplay(int fps)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(0, 0, 0);
+    drawStatLines(fps, 1, 1);
+    glLoadIdentity();
+    glColor3f(1, 0, 0);
+    drawStatLines(fps, 0, 0);
+}

@@ -305,18 +305,22 @@ static void placeCamera(const Placement& p)
     }
 }
 
-static std::vector<double> timeFrames(bool (*draw)(), int frames, int warmup)
+// Times the two renderers frame by frame in turn, so that a change in the machine's load hits both alike.
+static void timeFrames(int frames, int warmup, std::vector<double>* faithful, std::vector<double>* batched)
 {
-    std::vector<double> ms;
     for (int i = 0; i < warmup + frames; ++i) {
-        Clock::time_point start = Clock::now();
-        draw();
-        glFinish();
-        double frameMs = elapsedMs(start);
-        if (i >= warmup)
-            ms.push_back(frameMs);
+        for (int which = 0; which < 2; ++which) {
+            Clock::time_point start = Clock::now();
+            if (which == 0)
+                drawFrame();
+            else
+                drawReferenceFrame();
+            glFinish();
+            double frameMs = elapsedMs(start);
+            if (i >= warmup)
+                (which == 0 ? faithful : batched)->push_back(frameMs);
+        }
     }
-    return ms;
 }
 
 // Share of pixels whose colour differs by more than a small tolerance in any channel, in percent.
@@ -361,8 +365,10 @@ static bool runSize(int width, int height, const BenchOptions& options)
     for (const Placement& p : placements) {
         placeCamera(p);
         buildBatches();
-        FrameStats real = summarise(timeFrames(drawFrame, options.frames, options.warmup));
-        FrameStats batched = summarise(timeFrames(drawReferenceFrame, options.frames, options.warmup));
+        std::vector<double> realMs, batchedMs;
+        timeFrames(options.frames, options.warmup, &realMs, &batchedMs);
+        FrameStats real = summarise(realMs);
+        FrameStats batched = summarise(batchedMs);
         double differ = differingPixels(width, height);
         std::printf("%4dx%-4d %-18s %5zu | %8.2f %8.2f %7.1f | %8.2f %8.2f %7.1f | %6.2f | %6.2f%%\n", width,
                     height, p.name, batchedQuads(), real.medianMs, real.p95Ms,
@@ -507,7 +513,8 @@ int main(int argc, char** argv)
     std::printf("kestra frame benchmark\nrun folder: %s\nrenderer: %s\n", options.runDir.c_str(),
                 renderer ? renderer : "?");
     closeGlWindow(&probe);
-    std::printf("per case: %d timed frames after %d warm-up, each drawn then glFinish; times in ms per frame\n",
+    std::printf("per case: %d timed frames of each renderer, in turn, after %d warm-up; each frame drawn then "
+                "glFinish; times in ms per frame\n",
                 options.frames, options.warmup);
     std::printf("%-9s %-18s %5s | %-25s | %-25s | %6s | %s\n", "size", "case", "quads", "drawFrame median p95 fps",
                 "batched median p95 fps", "ratio", "differing pixels");

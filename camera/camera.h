@@ -28,10 +28,27 @@ extern CameraState camera;
 extern bool cameraAboveRoofs;    // eye at least 7 units up; roofs and cliff tops are drawn
 extern TilePosition probeTile;   // tile of the last collision probe
 
+// What the cursor does to one frame: re-centre it when it is off the screen centre, and turn.
+struct MouseTurn {
+    bool recentre = false;   // cursor is off centre; put it back at (centreX, centreY)
+    int centreX = 0;         // screen pixels
+    int centreY = 0;         // screen pixels
+    float yawChange = 0.0f;  // radians added to yaw, 1/1000 per pixel right of centre
+};
+
 // First half of the frame's camera step: speed, turn rate, field of view, flying and tilt from the keys.
 void updateCamera();
 // Second half: mouse yaw, heading, move, bounds, then the collision test.
 void advanceCamera();
+// Second half without the mouse: heading, move, bounds, roof flag, then the collision test.
+void moveCamera();
+// Turns yaw by the cursor's horizontal offset from the screen centre and re-centres the cursor.
+void applyMouseYaw(float& yaw);
+// The re-centring and turn for a cursor at (cursorX, cursorY) on a screen of the given size, in pixels.
+MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh);
+// Probes ahead of (behind, when reversing) the moved camera; on a blocking tile takes back the move
+// made with yaw d, its cos and sin and speed v, and stops. Always sets probeTile.
+void collideWithMap(double d, double c, double s, double v);
 // Loads the projection for a field of view in degrees at a fixed 16:9 aspect.
 void setFieldOfView(int degrees);
 // True when a tile of this type stops a camera at height y.

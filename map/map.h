@@ -56,7 +56,7 @@ extern TileLists tileLists;
 void buildTileLists();
 
 // ---- Map editing, for the tools: the one writer and the one road rule.
-// Writes a complete map file (header and cells); false when the file cannot be written whole.
+// Writes a complete map file (header and cells) atomically; false when it cannot be written whole.
 bool writeCityMap(const char* path, const CityMap& map);
 // True for the sixteen road pieces, types 7 to 22.
 inline bool isRoad(TileType type)
@@ -65,3 +65,8 @@ inline bool isRoad(TileType type)
 }
 // Mask of the sides (roadN, roadS, roadE, roadW) whose neighbour inside the map is a road piece.
 unsigned roadMaskAt(const CityMap& map, int row, int column);
+// Gives every road piece the type 7 + its neighbour mask; returns how many cells changed.
+int fixRoadPieces(CityMap* map);
+// Replaces path with size bytes through a temporary file in the same folder, so that a failed
+// write leaves the old file (or no file) behind; false when the bytes cannot be written whole.
+bool writeFileAtomically(const char* path, const void* bytes, size_t size);

@@ -1,6 +1,7 @@
 // The city map file: the grid, and the reader that checks a whole file before it touches the grid.
 #include "map/map.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -45,7 +46,11 @@ const char* readCityMap(const char* path, CityMap* into)
     // Only the header and the cells matter; anything after them is ignored unread.
     std::vector<unsigned char> bytes(mapFileBytes);
     size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    // A name that opens but cannot be read (a directory, an I/O error) is as unusable as a missing file.
+    bool readFailed = std::ferror(file) != 0;
     std::fclose(file);
+    if (readFailed)
+        return cannotOpen;
     return parseCityMap(bytes.data(), got, into);
 }
 

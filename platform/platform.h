@@ -22,8 +22,11 @@ constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
 constexpr uint32_t WM_RBUTTONUP = 0x0205;
 constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr uint32_t WM_MBUTTONUP = 0x0208;
+constexpr uintptr_t SC_CLOSE = 0xF060;
 constexpr uintptr_t SC_SCREENSAVE = 0xF140;
 constexpr uintptr_t SC_MONITORPOWER = 0xF170;
+// WM_ACTIVATE's low word.
+constexpr uintptr_t WA_INACTIVE = 0, WA_ACTIVE = 1;
 
 // ---- Windows virtual-key codes (the index of KeyState). Letters and digits are their ASCII capitals.
 constexpr uint8_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11;
@@ -34,17 +37,19 @@ constexpr uint8_t VK_INSERT = 0x2D, VK_DELETE = 0x2E;
 constexpr uint8_t VK_F1 = 0x70, VK_F2 = 0x71, VK_F3 = 0x72, VK_F4 = 0x73, VK_F5 = 0x74, VK_F6 = 0x75;
 constexpr uint8_t VK_F7 = 0x76, VK_F8 = 0x77, VK_F9 = 0x78, VK_F10 = 0x79, VK_F11 = 0x7A, VK_F12 = 0x7B;
 
-// One queued window message. lParam packs width (low word) and height (high word) for WM_SIZE;
-// wParam's high word is the minimised state for WM_ACTIVATE.
-struct Msg {
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
-};
-
 struct PlatformWindow;   // a top-level window (Windows: HWND)
 struct PlatformSurface;  // the window's drawing surface (Windows: HDC)
 struct PlatformContext;  // an OpenGL rendering context (Windows: HGLRC)
+
+// One queued window message. lParam packs width (low word) and height (high word) for WM_SIZE and
+// the cursor's client x and y for mouse buttons; for keys bit 29 is Alt held, bit 30 the key was
+// already down (auto-repeat), bit 31 released. wParam's high word is the minimised state for WM_ACTIVATE.
+struct Msg {
+    uint32_t message = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+    PlatformWindow* window = nullptr;  // the window it is for; null for WM_QUIT
+};
 
 using WindowProc = intptr_t (*)(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
@@ -91,11 +96,16 @@ using SwapIntervalProc = bool (*)(int interval);
 SwapIntervalProc getSwapIntervalProc();
 
 // ---- The message queue.
-// Takes the next waiting message, translating pending window-system events first; false if none.
+// Takes the next waiting message, translating pending window-system events into messages when the
+// queue is empty; WM_QUIT comes only once nothing else is waiting. False if there is no message.
+// Keys arrive as WM_KEYDOWN/WM_KEYUP with Windows virtual-key codes, again on auto-repeat; F10, Alt
+// and any key while Alt is held arrive as WM_SYSKEYDOWN/WM_SYSKEYUP. Minimising and restoring give
+// WM_ACTIVATE, a new client size WM_SIZE, a close request WM_CLOSE.
 bool peekMessage(Msg* msg);
 // Delivers a taken message to the window procedure of the class.
 intptr_t dispatchMessage(const Msg* msg);
-// Default handling of messages the window procedure does not act on.
+// Default handling of messages the window procedure does not act on: Alt+F4 becomes SC_CLOSE,
+// SC_CLOSE becomes WM_CLOSE, both sent at once to the class's procedure; everything else gives 0.
 intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Queues WM_QUIT with exitCode as its wParam.
 void postQuitMessage(int exitCode);
@@ -112,5 +122,8 @@ struct Bitmap {
     int height = 0;  // pixels
     std::vector<uint8_t> bits;
 };
-// Reads a BMP file of any depth the backend understands and converts it to the layout above.
+// Reads a BMP file of any depth the backend understands (found as openDataFile finds it) and
+// converts it to the layout above; false when the file is missing or unreadable.
 bool loadBitmap(const char* path, Bitmap* out);
+// Writes bitmap as an uncompressed 24-bit BMP file at exactly path; false on failure. For the tools.
+bool saveBitmap(const char* path, const Bitmap& bitmap);

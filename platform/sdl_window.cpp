@@ -1,7 +1,9 @@
-// SDL2 backend of the window, context, screen, cursor and message-box parts of the platform contract.
+// SDL2 backend of the window, context, screen, cursor, message-box and message-queue parts of the platform contract.
 #include "platform/platform.h"
 
 #include <SDL.h>
+
+#include <cstring>
 
 struct PlatformWindow {
     SDL_Window* window;
@@ -13,11 +15,23 @@ struct PlatformContext {
     SDL_GLContext context;
 };
 
+// Key of the SDL window data that leads from an SDL window back to its PlatformWindow.
+static const char* const windowDataKey = "kestra.window";
+
 static bool ensureVideo()
 {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    // A Windows program has no signal-driven quit; let SIGINT and SIGTERM end the process as usual.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A full-screen window stays up, and drawing, when another window takes the focus.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+    // Keep the GL driver loaded for the whole run instead of reloading it for every window (F1).
+    // Video is never shut down either: the process exit releases the display connection.
+    SDL_GL_LoadLibrary(nullptr);
+    return true;
 }
 
 int getScreenWidth()
@@ -69,18 +83,24 @@ void messageBox(const char* text, const char* caption, MessageIcon icon)
     SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
 }
 
+// The one registered window class: its name and the procedure its messages go to.
+static char className[64];
 static WindowProc classProc = nullptr;
 
-bool registerWindowClass(const char*, WindowProc proc)
+bool registerWindowClass(const char* name, WindowProc proc)
 {
     if (!ensureVideo())
         return false;
+    SDL_strlcpy(className, name, sizeof className);
     classProc = proc;
     return true;
 }
 
-bool unregisterWindowClass(const char*)
+bool unregisterWindowClass(const char* name)
 {
+    if (className[0] == '\0' || std::strcmp(className, name) != 0)
+        return false;
+    className[0] = '\0';
     classProc = nullptr;
     return true;
 }
@@ -89,16 +109,21 @@ PlatformWindow* createWindow(const char* title, int x, int y, int width, int hei
 {
     if (!ensureVideo())
         return nullptr;
-    // The GL visual is fixed when an X11 window is made, so the pixel format's attributes go here.
+    // X11 fixes a window's GL visual when the window is made, so the pixel format is asked for here.
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    // A framed window's position is its frame's top-left corner: window managers place a
+    // north-west-gravity window's frame at the asked position, as Windows does.
     flags |= fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
     SDL_Window* w = SDL_CreateWindow(title, fullscreen ? 0 : x, fullscreen ? 0 : y, width, height, flags);
     if (!w)
         return nullptr;
-    return new PlatformWindow{w};
+    PlatformWindow* window = new PlatformWindow{w};
+    SDL_SetWindowData(w, windowDataKey, window);
+    return window;
 }
 
 bool destroyWindow(PlatformWindow* window)
@@ -115,12 +140,13 @@ PlatformSurface* getSurface(PlatformWindow* window)
     return window ? new PlatformSurface{window->window} : nullptr;
 }
 
-bool releaseSurface(PlatformWindow*, PlatformSurface* surface)
+bool releaseSurface(PlatformWindow* window, PlatformSurface* surface)
 {
     if (!surface)
         return false;
+    bool ownSurface = window && surface->window == window->window;
     delete surface;
-    return true;
+    return ownSurface;
 }
 
 int choosePixelFormat(PlatformSurface* surface, int colourBits)
@@ -188,38 +214,200 @@ SwapIntervalProc getSwapIntervalProc()
     return SDL_GL_GetCurrentContext() ? sdlSwapInterval : nullptr;
 }
 
-static Msg pendingQuit;
+// ---- Message queue: a fixed ring of translated messages, and the quit request that comes last.
+
+static constexpr unsigned queueSize = 256;
+static Msg queue[queueSize];
+static unsigned queueHead = 0, queueCount = 0;
 static bool quitPending = false;
+static int quitCode = 0;
+
+static void postMessage(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (queueCount == queueSize)
+        return;  // the queue is drained every pass; dropping beats growing without bound
+    queue[(queueHead + queueCount) % queueSize] = Msg{message, wParam, lParam, window};
+    ++queueCount;
+}
+
+static PlatformWindow* windowOf(Uint32 windowID)
+{
+    SDL_Window* w = SDL_GetWindowFromID(windowID);
+    return w ? static_cast<PlatformWindow*>(SDL_GetWindowData(w, windowDataKey)) : nullptr;
+}
+
+// Windows virtual-key code of an SDL key, 0 when it has none.
+static uint8_t virtualKey(SDL_Keycode key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return static_cast<uint8_t>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return static_cast<uint8_t>('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return static_cast<uint8_t>(VK_F1 + (key - SDLK_F1));
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return static_cast<uint8_t>(0x61 + (key - SDLK_KP_1));  // VK_NUMPAD1..9
+    switch (key) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_PAUSE: return VK_PAUSE;
+    case SDLK_CAPSLOCK: return VK_CAPITAL;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_END: return VK_END;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_PRINTSCREEN: return 0x2C;  // VK_SNAPSHOT
+    case SDLK_INSERT: return VK_INSERT;
+    case SDLK_DELETE: return VK_DELETE;
+    case SDLK_KP_0: return 0x60;         // VK_NUMPAD0
+    case SDLK_KP_MULTIPLY: return 0x6A;
+    case SDLK_KP_PLUS: return 0x6B;
+    case SDLK_KP_MINUS: return 0x6D;
+    case SDLK_KP_PERIOD: return 0x6E;
+    case SDLK_KP_DIVIDE: return 0x6F;
+    case SDLK_NUMLOCKCLEAR: return 0x90;
+    case SDLK_SCROLLLOCK: return 0x91;
+    case SDLK_SEMICOLON: return 0xBA;    // the VK_OEM_ codes of a US keyboard
+    case SDLK_EQUALS: return 0xBB;
+    case SDLK_COMMA: return 0xBC;
+    case SDLK_MINUS: return 0xBD;
+    case SDLK_PERIOD: return 0xBE;
+    case SDLK_SLASH: return 0xBF;
+    case SDLK_BACKQUOTE: return 0xC0;
+    case SDLK_LEFTBRACKET: return 0xDB;
+    case SDLK_BACKSLASH: return 0xDC;
+    case SDLK_RIGHTBRACKET: return 0xDD;
+    case SDLK_QUOTE: return 0xDE;
+    default: return 0;
+    }
+}
+
+static void translateKey(const SDL_KeyboardEvent& key)
+{
+    uint8_t vk = virtualKey(key.keysym.sym);
+    PlatformWindow* window = windowOf(key.windowID);
+    if (vk == 0 || !window)
+        return;
+    bool down = key.type == SDL_KEYDOWN;
+    bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    // Windows delivers F10, Alt itself and anything pressed with Alt as system keys.
+    bool system = alt || vk == VK_F10 || vk == VK_MENU;
+    uint32_t message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    uint32_t flags = 1u | (alt ? 1u << 29 : 0u) | ((!down || key.repeat) ? 1u << 30 : 0u) | (down ? 0u : 1u << 31);
+    postMessage(window, message, vk, static_cast<intptr_t>(flags));
+}
+
+static void translateButton(const SDL_MouseButtonEvent& button)
+{
+    PlatformWindow* window = windowOf(button.windowID);
+    if (!window)
+        return;
+    bool down = button.type == SDL_MOUSEBUTTONDOWN;
+    uint32_t message;
+    switch (button.button) {
+    case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
+    case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+    case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+    default: return;
+    }
+    intptr_t position = (button.x & 0xFFFF) | ((button.y & 0xFFFF) << 16);
+    postMessage(window, message, 0, position);
+}
+
+static void translateWindowEvent(const SDL_WindowEvent& event)
+{
+    PlatformWindow* window = windowOf(event.windowID);
+    if (!window)
+        return;
+    switch (event.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        postMessage(window, WM_SIZE, 0, (event.data1 & 0xFFFF) | ((event.data2 & 0xFFFF) << 16));
+        break;
+    // Only minimising and restoring change WM_ACTIVATE's minimised word; focus changes leave it 0,
+    // so they are not passed on.
+    case SDL_WINDOWEVENT_MINIMIZED:
+        postMessage(window, WM_ACTIVATE, WA_INACTIVE | (uintptr_t{1} << 16), 0);
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        postMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        postMessage(window, WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+static void translateEvents()
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO))
+        return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            translateKey(e.key);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            translateButton(e.button);
+            break;
+        case SDL_WINDOWEVENT:
+            translateWindowEvent(e.window);
+            break;
+        default:
+            break;  // SDL_QUIT only repeats a window's close request
+        }
+    }
+}
 
 bool peekMessage(Msg* msg)
 {
-    if (quitPending) {
-        *msg = pendingQuit;
-        quitPending = false;
+    if (queueCount == 0)
+        translateEvents();
+    if (queueCount > 0) {
+        *msg = queue[queueHead];
+        queueHead = (queueHead + 1) % queueSize;
+        --queueCount;
         return true;
     }
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-        if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            *msg = Msg{WM_CLOSE, 0, 0};
-            return true;
-        }
+    if (quitPending) {
+        quitPending = false;
+        *msg = Msg{WM_QUIT, static_cast<uintptr_t>(quitCode), 0, nullptr};
+        return true;
     }
     return false;
 }
 
 intptr_t dispatchMessage(const Msg* msg)
 {
-    return classProc ? classProc(nullptr, msg->message, msg->wParam, msg->lParam) : 0;
+    return classProc ? classProc(msg->window, msg->message, msg->wParam, msg->lParam) : 0;
 }
 
-intptr_t defWindowProc(PlatformWindow*, uint32_t, uintptr_t, intptr_t)
+intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
+    bool altHeld = (static_cast<uintptr_t>(lParam) >> 29) & 1;
+    if (message == WM_SYSKEYDOWN && wParam == VK_F4 && altHeld)
+        return classProc ? classProc(window, WM_SYSCOMMAND, SC_CLOSE, 0) : 0;
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
+        return classProc ? classProc(window, WM_CLOSE, 0, 0) : 0;
     return 0;
 }
 
 void postQuitMessage(int exitCode)
 {
-    pendingQuit = Msg{WM_QUIT, static_cast<uintptr_t>(exitCode), 0};
     quitPending = true;
+    quitCode = exitCode;
 }

@@ -15,6 +15,8 @@ constexpr int skySlot0 = 25, skySlot1 = 26, skySlot2 = 27, skySlot3 = 28, skySlo
 
 extern float maxAnisotropy;  // the driver's maximum anisotropy, read by initScene
 
+// True when the GL_RENDERER text names a software rasteriser (llvmpipe, softpipe, swrast).
+bool isSoftwareRasteriser(const char* renderer);
 // Loads font, textures, tile lists and map into the current context and sets its state; false on failure.
 bool initScene();
 // Viewport and projection for a client size; fog too while it is switched on.
@@ -31,3 +33,6 @@ bool loadAllTextures();
 
 // Draws one frame into the back buffer: sky by day, the tiles around the camera, the HUD. Always true.
 bool drawFrame();
+// Draws the six sky faces around the eye under the current modelview matrix.
+void drawSkyBox();
+extern int tilesDrawn;  // tiles the last drawFrame drew (not counting roofs), for tests and benchmarks

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
-  libgtest-dev libpng-dev
+  libgtest-dev libpng-dev zlib1g-dev
   console-setup-linux
   xvfb xdotool openbox x11-utils imagemagick
   clang libclang-rt-14-dev

@@ -1,0 +1,383 @@
+// kestra-map's command line: option parsing, help texts and the seven commands.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/maptool/maptool.h"
+
+namespace {
+enum Option : unsigned { optOutput = 1, optSeed = 2, optScale = 4 };
+
+struct Arguments {
+    std::vector<const char*> files;  // positional arguments after the command
+    const char* output = nullptr;
+    const char* seed = nullptr;
+    const char* scale = nullptr;
+    bool help = false;
+};
+
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+    unsigned options;  // Option bits the command takes
+    int files;         // positional arguments it needs
+    int (*run)(const Arguments& arguments);
+};
+}  // namespace
+
+static const char* const program = "kestra-map";
+static const int exitOk = 0, exitFailure = 1, exitUsage = 2;
+
+static int fail(const char* format, const std::string& a, const std::string& b = "")
+{
+    std::fprintf(stderr, "%s: ", program);
+    std::fprintf(stderr, format, a.c_str(), b.c_str());
+    std::fputc('\n', stderr);
+    return exitFailure;
+}
+
+static std::string legendText()
+{
+    std::string text = "Colours of the 170x170 picture (pixel x = column, y = row; row 0 at the top):\n";
+    char line[120];
+    for (const LegendEntry& entry : legend) {
+        const char* note = entry.type == roadBase      ? "(every road piece; import joins neighbours)"
+                           : entry.type == nothingType ? "(cells 23 and up; import gives 23)"
+                                                       : "";
+        std::snprintf(line, sizeof line, *note ? "  #%02X%02X%02X  %-16s%s\n" : "  #%02X%02X%02X  %s%s\n",
+                      entry.red, entry.green, entry.blue, entry.name, note);
+        text += line;
+    }
+    return text;
+}
+
+static std::string sideLetters(TileType piece)
+{
+    unsigned mask = piece - roadBase;
+    std::string letters;
+    const struct {
+        unsigned bit;
+        char letter;
+    } order[4] = {{roadN, 'N'}, {roadS, 'S'}, {roadE, 'E'}, {roadW, 'W'}};
+    for (const auto& side : order)
+        if (mask & side.bit)
+            letters += side.letter;
+    return letters.empty() ? "no side" : letters;
+}
+
+static std::string describeTile(TileType type)
+{
+    char text[80];
+    if (isRoad(type))
+        std::snprintf(text, sizeof text, "road piece %u (%s)", type, sideLetters(type).c_str());
+    else if (type < nothingType)
+        std::snprintf(text, sizeof text, "%s", legend[legendIndexOf(type)].name);
+    else
+        std::snprintf(text, sizeof text, "nothing (%u)", type);
+    return text;
+}
+
+// Reads a map the way the viewer does; on failure prints "kestra-map: FILE: verdict".
+static bool readMapOrSay(const char* path, CityMap* map)
+{
+    if (const char* verdict = readCityMap(path, map)) {
+        fail("%s: %s", path, verdict);
+        return false;
+    }
+    return true;
+}
+
+static bool writeMapOrSay(const char* path, const CityMap& map)
+{
+    if (writeCityMap(path, map))
+        return true;
+    fail("cannot write %s: %s", path, std::strerror(errno));
+    return false;
+}
+
+// ---- The commands.
+
+static int runGenerate(const Arguments& arguments)
+{
+    uint64_t seed = defaultCitySeed;
+    if (arguments.seed) {
+        char* end = nullptr;
+        errno = 0;
+        unsigned long long value = std::strtoull(arguments.seed, &end, 10);
+        if (arguments.seed[0] < '0' || arguments.seed[0] > '9' || *end != '\0' || errno == ERANGE) {
+            fail("--seed takes a whole number from 0 to 18446744073709551615, not '%s'", arguments.seed);
+            return exitUsage;
+        }
+        seed = value;
+    }
+    const char* output = arguments.output ? arguments.output : "city.map";
+    static CityMap city;
+    generateCity(seed, &city);
+    if (!writeMapOrSay(output, city))
+        return exitFailure;
+    std::printf("%s: city of seed %llu written\n", output, static_cast<unsigned long long>(seed));
+    return exitOk;
+}
+
+static int runCheck(const Arguments& arguments)
+{
+    const char* path = arguments.files[0];
+    static CityMap city;
+    if (const char* verdict = readCityMap(path, &city)) {
+        // The very line the viewer writes next to its message box.
+        std::fprintf(stderr, "MAP LOAD ERROR: %s\n", verdict);
+        return exitFailure;
+    }
+    MapSummary summary = summarizeMap(city);
+    std::printf("%s: OK, the viewer loads this map.\n", path);
+    std::printf("Tiles:\n");
+    for (int i = 0; i < 9; ++i)
+        std::printf("  %-16s %6d\n", legend[i].name, summary.kindCounts[i]);
+    std::printf("Road pieces that do not match their neighbours: %zu\n", summary.wrongPieces.size());
+    const size_t listed = 10;
+    for (size_t i = 0; i < summary.wrongPieces.size() && i < listed; ++i) {
+        const TilePlace& place = summary.wrongPieces[i];
+        TileType type = city.cells[mapSize * place.row + place.column];
+        TileType wanted = roadBase + roadMaskAt(city, place.row, place.column);
+        std::printf("  row %d, column %d: piece %u (%s), its neighbours make it %u (%s)\n", place.row, place.column,
+                    type, sideLetters(type).c_str(), wanted, sideLetters(wanted).c_str());
+    }
+    if (summary.wrongPieces.size() > listed)
+        std::printf("  ... and %zu more; kestra-map fix-roads %s corrects them all\n",
+                    summary.wrongPieces.size() - listed, path);
+    std::printf("Start tile (row %d, column %d): %s, %s\n", summary.start.row, summary.start.column,
+                describeTile(summary.startType).c_str(),
+                summary.startOpen ? "open" : "blocked: the camera cannot move from it");
+    if (summary.roadTiles == 0)
+        std::printf("Road network: no road tiles\n");
+    else if (summary.roadParts == 1)
+        std::printf("Road network: connected, %d road tiles\n", summary.roadTiles);
+    else
+        std::printf("Road network: not connected, %d separate parts; the largest holds %d of %d road tiles\n",
+                    summary.roadParts, summary.largestRoadPart, summary.roadTiles);
+    return exitOk;
+}
+
+static bool parseScale(const char* text, int* scale)
+{
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > maxRenderScale)
+        return false;
+    *scale = int(value);
+    return true;
+}
+
+static int runRender(const Arguments& arguments)
+{
+    int scale = defaultRenderScale;
+    if (arguments.scale && !parseScale(arguments.scale, &scale)) {
+        fail("--scale takes a whole number from 1 to 32, not '%s'", arguments.scale);
+        return exitUsage;
+    }
+    static CityMap city;
+    if (!readMapOrSay(arguments.files[0], &city))
+        return exitFailure;
+    std::string error;
+    if (!writePng(arguments.output, renderMap(city, scale), &error))
+        return fail("cannot write %s: %s", arguments.output, error);
+    return exitOk;
+}
+
+static int runExport(const Arguments& arguments)
+{
+    static CityMap city;
+    if (!readMapOrSay(arguments.files[0], &city))
+        return exitFailure;
+    int above = 0;
+    for (TileType cell : city.cells)
+        above += cell > nothingType;
+    std::string error;
+    if (!writePng(arguments.output, mapToPicture(city), &error))
+        return fail("cannot write %s: %s", arguments.output, error);
+    if (above > 0)
+        std::fprintf(stderr, "%s: note: %d cells above 23 are painted as nothing; import gives them 23\n", program,
+                     above);
+    return exitOk;
+}
+
+static int runImport(const Arguments& arguments)
+{
+    const char* path = arguments.files[0];
+    Picture picture;
+    std::string error;
+    if (!readPng(path, &picture, &error))
+        return fail("%s: cannot read the picture: %s", path, error);
+    static CityMap city;
+    if (!pictureToMap(picture, &city, &error))
+        return fail("%s: %s", path, error);
+    fixRoadPieces(&city);
+    if (!writeMapOrSay(arguments.output, city))
+        return exitFailure;
+    return exitOk;
+}
+
+static int runFixRoads(const Arguments& arguments)
+{
+    const char* path = arguments.files[0];
+    // The viewer's reader also finds a file under another letter case; rewrite only the named file.
+    if (access(path, F_OK) != 0)
+        return fail("%s: %s", path, std::strerror(errno));
+    static CityMap city;
+    if (!readMapOrSay(path, &city))
+        return exitFailure;
+    int changed = fixRoadPieces(&city);
+    if (changed == 0) {
+        std::printf("%s: every road piece already matches its neighbours\n", path);
+        return exitOk;
+    }
+    if (!writeMapOrSay(path, city))
+        return exitFailure;
+    std::printf("%s: %d road pieces corrected\n", path, changed);
+    return exitOk;
+}
+
+static int runHelp(const Arguments& arguments);
+
+static const Command commands[] = {
+    {"generate", "generate [--seed N] [-o FILE]",
+     "Grows a city from a seed and writes it as a map file (default city.map). The same seed always\n"
+     "gives the same file; without --seed the bundled city is made.\n",
+     optOutput | optSeed, 0, runGenerate},
+    {"check", "check FILE",
+     "Reads FILE with the viewer's own reader and prints its verdict: on failure the viewer's\n"
+     "\"MAP LOAD ERROR\" line on standard error and exit status 1; otherwise an OK line and a summary:\n"
+     "tiles of each kind, road pieces that do not match their neighbours, the camera's start tile\n"
+     "(row 168, column 2) and whether the camera can move there, and whether the roads are connected.\n",
+     0, 1, runCheck},
+    {"render", "render FILE -o PICTURE.png [--scale K]",
+     "Draws FILE from above as a PNG, K x K pixels per tile (default 4, at most 32), row 0 at the\n"
+     "top and column 0 at the left. Roads show their joins to neighbouring road tiles; a yellow dot\n"
+     "marks the camera's start tile and a pink line its heading.\n",
+     optOutput | optScale, 1, runRender},
+    {"export", "export FILE -o PICTURE.png",
+     "Paints FILE as a 170x170 PNG, one legend colour per tile kind, ready for an image editor.\n",
+     optOutput, 1, runExport},
+    {"import", "import PICTURE.png -o FILE",
+     "Turns a 170x170 picture painted in the legend colours into a map file, joining every road\n"
+     "piece to its neighbours. A picture of another size, an unreadable file or a pixel of a colour\n"
+     "outside the legend is refused, and nothing is written.\n",
+     optOutput, 1, runImport},
+    {"fix-roads", "fix-roads FILE",
+     "Gives every road piece in FILE the type that matches its neighbouring road tiles, replacing\n"
+     "the file in one step (a temporary file beside it, renamed over it).\n",
+     0, 1, runFixRoads},
+    {"help", "help [COMMAND]", "Shows the help of the tool or of one command.\n", 0, -1, runHelp},
+};
+
+static const Command* findCommand(const char* name)
+{
+    for (const Command& command : commands)
+        if (std::strcmp(command.name, name) == 0)
+            return &command;
+    return nullptr;
+}
+
+static void printToolHelp()
+{
+    std::printf("Usage: %s COMMAND [ARGUMENTS]\n"
+                "Makes, checks and previews city maps for the Kestra viewer.\n\nCommands:\n",
+                program);
+    for (const Command& command : commands)
+        std::printf("  %s %s\n", program, command.usage);
+    std::printf("\n%s COMMAND --help shows the help of one command.\n"
+                "Writes go to a temporary file that replaces the output only once it is complete.\n"
+                "Exit status: 0 success, 1 failure, 2 wrong usage.\n\n%s",
+                program, legendText().c_str());
+}
+
+static void printCommandHelp(const Command& command)
+{
+    std::printf("Usage: %s %s\n%s", program, command.usage, command.help);
+    if (std::strcmp(command.name, "import") == 0 || std::strcmp(command.name, "export") == 0)
+        std::printf("\n%s", legendText().c_str());
+}
+
+static int runHelp(const Arguments& arguments)
+{
+    if (arguments.files.empty()) {
+        printToolHelp();
+        return exitOk;
+    }
+    const Command* command = findCommand(arguments.files[0]);
+    if (!command) {
+        std::fprintf(stderr, "%s: no command '%s'\nTry '%s --help'.\n", program, arguments.files[0], program);
+        return exitUsage;
+    }
+    printCommandHelp(*command);
+    return exitOk;
+}
+
+static int usageError(const Command* command, const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\nTry '%s%s%s --help'.\n", program, message.c_str(), program, command ? " " : "",
+                 command ? command->name : "");
+    return exitUsage;
+}
+
+int runMapTool(int argc, char** argv)
+{
+    if (argc < 2)
+        return usageError(nullptr, "no command given");
+    const char* name = argv[1];
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
+        printToolHelp();
+        return exitOk;
+    }
+    const Command* command = findCommand(name);
+    if (!command)
+        return usageError(nullptr, std::string("no command '") + name + "'");
+
+    Arguments arguments;
+    for (int i = 2; i < argc; ++i) {
+        std::string argument = argv[i];
+        const char** value = nullptr;
+        unsigned option = 0;
+        if (argument == "--help" || argument == "-h") {
+            arguments.help = true;
+            continue;
+        }
+        if (argument == "-o" || argument == "--output") {
+            value = &arguments.output;
+            option = optOutput;
+        } else if (argument == "--seed") {
+            value = &arguments.seed;
+            option = optSeed;
+        } else if (argument == "--scale") {
+            value = &arguments.scale;
+            option = optScale;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            return usageError(command, "unknown option '" + argument + "'");
+        } else {
+            arguments.files.push_back(argv[i]);
+            continue;
+        }
+        if (!(command->options & option))
+            return usageError(command, "'" + std::string(command->name) + "' takes no " + argument + " option");
+        if (i + 1 >= argc)
+            return usageError(command, argument + " needs a value");
+        *value = argv[++i];
+    }
+    if (arguments.help) {
+        printCommandHelp(*command);
+        return exitOk;
+    }
+    if (command->files >= 0 && int(arguments.files.size()) != command->files)
+        return usageError(command, std::string("usage: ") + program + " " + command->usage);
+    if (command->files < 0 && arguments.files.size() > 1)
+        return usageError(command, std::string("usage: ") + program + " " + command->usage);
+    if ((command->options & optOutput) && command->files > 0 && !arguments.output)
+        return usageError(command, std::string("'") + command->name + "' needs -o with the output file");
+    return command->run(arguments);
+}

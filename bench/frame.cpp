@@ -1,0 +1,542 @@
+// Frame benchmark: times the viewer's drawFrame against a batched reference renderer of the same scene,
+// plus scene start-up, a window switch and peak memory, in a real (headless) Mesa context.
+#include <GL/gl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "camera/camera.h"
+#include "map/map.h"
+#include "platform/platform.h"
+#include "render/render.h"
+#include "text/text.h"
+
+#ifndef KESTRA_BENCH_RUN_DIR
+#define KESTRA_BENCH_RUN_DIR "run"
+#endif
+
+struct BenchOptions {
+    std::string runDir = KESTRA_BENCH_RUN_DIR;
+    int frames = 60;       // timed frames per case and renderer
+    int warmup = 5;        // untimed frames before them
+    int startupRuns = 5;   // fresh contexts timed for start-up, and switches timed
+    std::vector<std::pair<int, int>> sizes{{1280, 720}, {1920, 1080}};  // pixels
+};
+
+struct GlWindow {
+    PlatformWindow* window = nullptr;
+    PlatformSurface* surface = nullptr;
+    PlatformContext* context = nullptr;
+};
+
+// One fixed camera placement; night cases switch daylight off and re-apply fog and light.
+struct Placement {
+    const char* name;
+    float x, y, z;   // world units
+    float yaw;       // radians
+    float pitch;     // degrees
+    bool night;
+};
+
+struct FrameStats {
+    double medianMs = 0.0;
+    double p95Ms = 0.0;
+};
+
+using Clock = std::chrono::steady_clock;
+
+static double elapsedMs(Clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+static void closeGlWindow(GlWindow* w)
+{
+    if (w->context) {
+        makeCurrent(nullptr, nullptr);
+        deleteContext(w->context);
+    }
+    if (w->surface)
+        releaseSurface(w->window, w->surface);
+    if (w->window)
+        destroyWindow(w->window);
+    unregisterWindowClass("OpenGL");
+    *w = GlWindow{};
+}
+
+// The platform calls of the viewer's window opening, at the final size: the offscreen surface never resizes.
+static bool openGlWindow(int width, int height, GlWindow* w)
+{
+    *w = GlWindow{};
+    if (!registerWindowClass("OpenGL", nullptr))
+        return false;
+    w->window = createWindow(windowTitle, 0, 0, width, height, false);
+    if (!w->window)
+        return false;
+    w->surface = getSurface(w->window);
+    int format = w->surface ? choosePixelFormat(w->surface, 32) : 0;
+    if (!format || !setPixelFormat(w->surface, format))
+        return false;
+    w->context = createContext(w->surface);
+    return w->context && makeCurrent(w->surface, w->context);
+}
+
+// Opens a context and runs the scene start-up the viewer runs; returns initScene's time in ms, or -1.
+static double openScene(int width, int height, GlWindow* w)
+{
+    if (!openGlWindow(width, height, w)) {
+        std::fprintf(stderr, "bench: no OpenGL context at %dx%d\n", width, height);
+        closeGlWindow(w);
+        return -1.0;
+    }
+    windowWidth = screenWidth = width;
+    windowHeight = screenHeight = height;
+    viewSettings = ViewSettings{};
+    resizeScene(width, height);
+    Clock::time_point start = Clock::now();
+    bool ok = initScene();
+    double ms = elapsedMs(start);
+    if (!ok) {
+        std::fprintf(stderr, "bench: initScene failed; is the run folder complete?\n");
+        closeGlWindow(w);
+        return -1.0;
+    }
+    return ms;
+}
+
+static void closeScene(GlWindow* w)
+{
+    deleteFont();
+    closeGlWindow(w);
+}
+
+static FrameStats summarise(std::vector<double> ms)
+{
+    FrameStats s;
+    if (ms.empty())
+        return s;
+    std::sort(ms.begin(), ms.end());
+    size_t n = ms.size();
+    s.medianMs = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2.0;
+    size_t rank = static_cast<size_t>(std::ceil(0.95 * double(n)));  // nearest-rank percentile
+    s.p95Ms = ms[std::max<size_t>(rank, 1) - 1];
+    return s;
+}
+
+// ---- The batched reference renderer: the same tiles, one client vertex array per texture.
+
+struct LocalVertex {
+    float s, t;     // texture coordinate
+    float x, up, z; // tile-local position; up is 0 at the ground and 1 at the wall top
+};
+
+// Interleaved as GL_T2F_N3F_V3F.
+struct BatchVertex {
+    float s, t;
+    float nx, ny, nz;
+    float x, y, z;
+};
+
+static const LocalVertex groundQuad[4] = {{1, 1, -6, 0, 6}, {0, 1, 6, 0, 6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}};
+static const LocalVertex wallQuads[4][4] = {
+    {{1, 1, -6, 1, -6}, {0, 1, 6, 1, -6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}},
+    {{0, 1, -6, 1, -6}, {0, 0, -6, 0, -6}, {1, 0, -6, 0, 6}, {1, 1, -6, 1, 6}},
+    {{0, 1, -6, 1, 6}, {0, 0, -6, 0, 6}, {1, 0, 6, 0, 6}, {1, 1, 6, 1, 6}},
+    {{0, 1, 6, 1, 6}, {0, 0, 6, 0, 6}, {1, 0, 6, 0, -6}, {1, 1, 6, 1, -6}},
+};
+static const float buildingNormals[4][3] = {{0, 0, -1}, {-1, 0, 0}, {0, 0, 1}, {1, 0, 0}};
+static const float cliffNormals[4][3] = {{0, 0, 1}, {-1, 0, 0}, {0, 0, -1}, {1, 0, 0}};
+
+constexpr int batchSlots = rooftopSlot + 1;  // tile textures, cliff top and roof
+static std::vector<BatchVertex> batches[batchSlots];
+
+static void addGround(int slot, float ox, float oy, float oz)
+{
+    for (const LocalVertex& v : groundQuad)
+        batches[slot].push_back({v.s, v.t, 0.0f, 2.0f, 0.0f, v.x + ox, oy, v.z + oz});
+}
+
+static void addWalls(int slot, float height, const float (*normals)[3], float ox, float oy, float oz)
+{
+    for (int q = 0; q < 4; ++q)
+        for (const LocalVertex& v : wallQuads[q])
+            batches[slot].push_back(
+                {v.s, v.t, normals[q][0], normals[q][1], normals[q][2], v.x + ox, v.up * height + oy, v.z + oz});
+}
+
+// Puts every tile drawFrame would draw for this camera into the batches, in eye-centred world coordinates
+// (the same translation drawFrame loads per tile, so only the camera's rotations stay on the matrix).
+static void buildBatches()
+{
+    for (std::vector<BatchVertex>& b : batches)
+        b.clear();
+    int r0 = static_cast<int>(camera.z / 12.0f);
+    int c0 = static_cast<int>(camera.x / 12.0f);
+    for (int r = r0 - viewRadius; r < r0 + viewRadius; ++r) {
+        for (int c = c0 - viewRadius; c < c0 + viewRadius; ++c) {
+            if (r < 0 || r >= mapSize || c < 0 || c >= mapSize)
+                continue;
+            TileType t = mapCell(r, c);
+            if (t > 22)
+                continue;
+            float ox = (-static_cast<float>(c) * 12.0f + camera.x) - 6.0f;
+            float oz = (-static_cast<float>(r) * 12.0f + camera.z) - 6.0f;
+            float oy = camera.y;
+            int slot = static_cast<int>(t);
+            if (t == 1 || t == 3 || t == 5 || t == 2 || t == 4) {
+                float height = (t == 2 || t == 4) ? 7.0f : 12.0f;
+                addWalls(slot, height, buildingNormals, ox, oy, oz);
+                if (cameraAboveRoofs)
+                    addGround(rooftopSlot, ox, oy + height, oz);
+            } else if (t == 6) {
+                addWalls(slot, 12.0f, cliffNormals, ox, oy, oz);
+                if (cameraAboveRoofs)
+                    addGround(cliffTopSlot, ox, oy + 12.0f, oz);
+            } else {
+                addGround(slot, ox, oy, oz);
+            }
+        }
+    }
+}
+
+static size_t batchedQuads()
+{
+    size_t n = 0;
+    for (const std::vector<BatchVertex>& b : batches)
+        n += b.size() / 4;
+    return n;
+}
+
+// The sky box as the viewer draws it: six clamped strips around the eye, front faces clockwise.
+static void drawReferenceSky()
+{
+    const float s = static_cast<float>(12 * viewRadius);
+    const float b = -s * 0.5f;
+    const float t = s * 0.5f + 1.0f;
+    struct SkyVertex {
+        float s, t, x, y, z;
+    };
+    const SkyVertex faces[6][4] = {
+        {{1, 0, s, b, s}, {1, 1, s, t, s}, {0, 0, -s, b, s}, {0, 1, -s, t, s}},
+        {{1, 0, s, b, -s}, {1, 1, s, t, -s}, {0, 0, s, b, s}, {0, 1, s, t, s}},
+        {{1, 0, -s, b, -s}, {1, 1, -s, t, -s}, {0, 0, s, b, -s}, {0, 1, s, t, -s}},
+        {{1, 0, -s, b, s}, {1, 1, -s, t, s}, {0, 0, -s, b, -s}, {0, 1, -s, t, -s}},
+        {{1, 0, s, t, s}, {1, 1, s, t, -s}, {0, 0, -s, t, s}, {0, 1, -s, t, -s}},
+        {{0, 1, -s, b, s}, {0, 0, -s, b, -s}, {1, 1, s, b, s}, {1, 0, s, b, -s}},
+    };
+    glFrontFace(GL_CW);
+    for (int f = 0; f < 6; ++f) {
+        glBindTexture(GL_TEXTURE_2D, textureTable[skySlot0 + f]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glBegin(GL_TRIANGLE_STRIP);
+        for (const SkyVertex& v : faces[f]) {
+            glTexCoord2f(v.s, v.t);
+            glVertex3f(v.x, v.y, v.z);
+        }
+        glEnd();
+    }
+    glFrontFace(GL_CCW);
+}
+
+// Same clear, sky, enables, light, projection and HUD as drawFrame; the city as one draw per texture.
+static bool drawReferenceFrame()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColor3f(0.8f, 0.8f, 0.5f);
+    if (viewSettings.daylight) {
+        glPushMatrix();
+        glDisable(GL_LIGHTING);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glDisable(GL_FOG);
+        glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
+        glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
+        drawReferenceSky();
+        if (viewSettings.fogEnabled)
+            glEnable(GL_FOG);
+        glEnable(GL_LIGHTING);
+        glPopMatrix();
+    }
+    glLoadIdentity();
+    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
+    // Under the camera's rotation the light keeps its world direction, as for every tile but drawFrame's first.
+    applyLight();
+    for (int slot = 0; slot < batchSlots; ++slot) {
+        if (batches[slot].empty())
+            continue;
+        glBindTexture(GL_TEXTURE_2D, textureTable[slot]);
+        glInterleavedArrays(GL_T2F_N3F_V3F, 0, batches[slot].data());
+        glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(batches[slot].size()));
+    }
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glLoadIdentity();
+    drawStatDisplay(countFrames());
+    return true;
+}
+
+// ---- Cases.
+
+static void placeCamera(const Placement& p)
+{
+    camera = CameraState{};
+    camera.x = p.x;
+    camera.y = p.y;
+    camera.z = p.z;
+    camera.yaw = p.yaw;
+    camera.yawDegrees = static_cast<float>(static_cast<double>(p.yaw) * 180.0 / 3.141592653589793);
+    camera.pitch = p.pitch;
+    cameraAboveRoofs = camera.y <= -7.0f;
+    if (p.night && viewSettings.daylight) {
+        viewSettings.daylight = 0;
+        applyFog();
+        applyLight();
+    }
+}
+
+// Both renderers expect the identity model-view matrix the HUD leaves behind; loaded here so that they
+// start alike even while the HUD does not.
+static void startFrame()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+// Times the two renderers frame by frame in turn, so that a change in the machine's load hits both alike.
+static void timeFrames(int frames, int warmup, std::vector<double>* faithful, std::vector<double>* batched)
+{
+    for (int i = 0; i < warmup + frames; ++i) {
+        for (int which = 0; which < 2; ++which) {
+            startFrame();
+            Clock::time_point start = Clock::now();
+            if (which == 0)
+                drawFrame();
+            else
+                drawReferenceFrame();
+            glFinish();
+            double frameMs = elapsedMs(start);
+            if (i >= warmup)
+                (which == 0 ? faithful : batched)->push_back(frameMs);
+        }
+    }
+}
+
+// Share of pixels whose colour differs by more than a small tolerance in any channel, in percent.
+static double differingPixels(int width, int height)
+{
+    std::vector<unsigned char> a(size_t(width) * height * 3), b(a.size());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    startFrame();
+    drawFrame();
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, a.data());
+    startFrame();
+    drawReferenceFrame();
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, b.data());
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); i += 3) {
+        for (int k = 0; k < 3; ++k) {
+            if (std::abs(int(a[i + k]) - int(b[i + k])) > 16) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    return 100.0 * double(differing) / double(size_t(width) * height);
+}
+
+static bool runSize(int width, int height, const BenchOptions& options)
+{
+    const float centre = 1020.0f;
+    const float pi = 3.1415927f;
+    CameraState start;
+    const Placement placements[] = {
+        {"start", start.x, start.y, start.z, start.yaw, start.pitch, false},
+        {"centre-yaw0", centre, -1.5f, centre, 0.0f, 0.0f, false},
+        {"centre-yaw90", centre, -1.5f, centre, pi / 2.0f, 0.0f, false},
+        {"centre-yaw180", centre, -1.5f, centre, pi, 0.0f, false},
+        {"centre-yaw270", centre, -1.5f, centre, 3.0f * pi / 2.0f, 0.0f, false},
+        {"aerial-30-pitch45", centre, -30.0f, centre, pi, 45.0f, false},
+        {"night-centre", centre, -1.5f, centre, pi, 0.0f, true},  // last: it leaves daylight off
+    };
+    GlWindow w;
+    if (openScene(width, height, &w) < 0.0)
+        return false;
+    for (const Placement& p : placements) {
+        placeCamera(p);
+        buildBatches();
+        std::vector<double> realMs, batchedMs;
+        timeFrames(options.frames, options.warmup, &realMs, &batchedMs);
+        FrameStats real = summarise(realMs);
+        FrameStats batched = summarise(batchedMs);
+        double differ = differingPixels(width, height);
+        std::printf("%4dx%-4d %-18s %5zu | %8.2f %8.2f %7.1f | %8.2f %8.2f %7.1f | %6.2f | %6.2f%%\n", width,
+                    height, p.name, batchedQuads(), real.medianMs, real.p95Ms,
+                    real.medianMs > 0 ? 1000.0 / real.medianMs : 0.0, batched.medianMs, batched.p95Ms,
+                    batched.medianMs > 0 ? 1000.0 / batched.medianMs : 0.0,
+                    batched.medianMs > 0 ? real.medianMs / batched.medianMs : 0.0, differ);
+        std::fflush(stdout);
+    }
+    closeScene(&w);
+    return true;
+}
+
+// Start-up: initScene in fresh contexts. Switch: teardown of a running scene through a new one of the other size.
+static bool runStartupAndSwitch(const BenchOptions& options)
+{
+    std::vector<double> startup, switching;
+    const std::pair<int, int> sizes[2] = {options.sizes.back(), options.sizes.front()};
+    for (int i = 0; i < options.startupRuns; ++i) {
+        GlWindow w;
+        double ms = openScene(sizes[0].first, sizes[0].second, &w);
+        if (ms < 0.0)
+            return false;
+        startup.push_back(ms);
+        closeScene(&w);
+    }
+    GlWindow w;
+    if (openScene(sizes[0].first, sizes[0].second, &w) < 0.0)
+        return false;
+    for (int i = 0; i < options.startupRuns; ++i) {
+        const std::pair<int, int>& next = sizes[(i + 1) % 2];
+        Clock::time_point start = Clock::now();
+        closeScene(&w);
+        if (openScene(next.first, next.second, &w) < 0.0)
+            return false;
+        switching.push_back(elapsedMs(start));
+    }
+    closeScene(&w);
+    FrameStats up = summarise(startup);
+    FrameStats sw = summarise(switching);
+    std::printf("start-up: initScene (font, 31 textures, tile lists, map) at %dx%d, median of %d fresh contexts: "
+                "%.1f ms\n",
+                sizes[0].first, sizes[0].second, options.startupRuns, up.medianMs);
+    std::printf("window switch: deleteFont + release context, surface and window + new window and context at the "
+                "other size + resizeScene + initScene, median of %d: %.1f ms\n",
+                options.startupRuns, sw.medianMs);
+    return true;
+}
+
+static bool parseSizes(const char* text, std::vector<std::pair<int, int>>* sizes)
+{
+    sizes->clear();
+    std::string all(text);
+    size_t at = 0;
+    while (at <= all.size()) {
+        size_t comma = all.find(',', at);
+        std::string item = all.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        int w = 0, h = 0;
+        char tail = 0;
+        if (std::sscanf(item.c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192)
+            return false;
+        sizes->push_back({w, h});
+        if (comma == std::string::npos)
+            break;
+        at = comma + 1;
+    }
+    return !sizes->empty();
+}
+
+static bool parseCount(const char* text, int low, int* out)
+{
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < low || v > 100000)
+        return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+static const char* const usage =
+    "usage: frame [--frames N] [--warmup N] [--startup-runs N] [--sizes WxH[,WxH...]] [RUN_DIR]\n"
+    "  environment: KESTRA_BENCH_FRAMES, KESTRA_BENCH_WARMUP, KESTRA_BENCH_STARTUP_RUNS, KESTRA_BENCH_SIZES\n";
+
+static bool parseOptions(int argc, char** argv, BenchOptions* options)
+{
+    if (const char* v = std::getenv("KESTRA_BENCH_FRAMES"); v && !parseCount(v, 1, &options->frames))
+        return false;
+    if (const char* v = std::getenv("KESTRA_BENCH_WARMUP"); v && !parseCount(v, 0, &options->warmup))
+        return false;
+    if (const char* v = std::getenv("KESTRA_BENCH_STARTUP_RUNS"); v && !parseCount(v, 1, &options->startupRuns))
+        return false;
+    if (const char* v = std::getenv("KESTRA_BENCH_SIZES"); v && !parseSizes(v, &options->sizes))
+        return false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--frames" && hasValue) {
+            if (!parseCount(argv[++i], 1, &options->frames))
+                return false;
+        } else if (arg == "--warmup" && hasValue) {
+            if (!parseCount(argv[++i], 0, &options->warmup))
+                return false;
+        } else if (arg == "--startup-runs" && hasValue) {
+            if (!parseCount(argv[++i], 1, &options->startupRuns))
+                return false;
+        } else if (arg == "--sizes" && hasValue) {
+            if (!parseSizes(argv[++i], &options->sizes))
+                return false;
+        } else if (!arg.empty() && arg[0] != '-') {
+            options->runDir = arg;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    BenchOptions options;
+    if (!parseOptions(argc, argv, &options)) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    // Headless by default; without a display a failing file cannot block the run on a message box.
+    if (!std::getenv("SDL_VIDEODRIVER")) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+    }
+    if (chdir(options.runDir.c_str()) != 0) {
+        std::fprintf(stderr, "bench: cannot enter run folder %s\n", options.runDir.c_str());
+        return 1;
+    }
+    Clock::time_point begin = Clock::now();
+
+    GlWindow probe;
+    if (!openGlWindow(64, 64, &probe)) {
+        std::fprintf(stderr, "bench: no OpenGL context\n");
+        return 1;
+    }
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    std::printf("kestra frame benchmark\nrun folder: %s\nrenderer: %s\n", options.runDir.c_str(),
+                renderer ? renderer : "?");
+    closeGlWindow(&probe);
+    std::printf("per case: %d timed frames of each renderer, in turn, after %d warm-up; each frame drawn then "
+                "glFinish; times in ms per frame\n",
+                options.frames, options.warmup);
+    std::printf("%-9s %-18s %5s | %-25s | %-25s | %6s | %s\n", "size", "case", "quads", "drawFrame median p95 fps",
+                "batched median p95 fps", "ratio", "differing pixels");
+    for (const std::pair<int, int>& size : options.sizes)
+        if (!runSize(size.first, size.second, options))
+            return 1;
+    if (!runStartupAndSwitch(options))
+        return 1;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory (ru_maxrss): %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);
+    std::printf("total benchmark time: %.1f s\n", elapsedMs(begin) / 1000.0);
+    return 0;
+}

@@ -86,16 +86,66 @@ FILE* openDataFile(const char* path, const char* mode)
     return std::fopen(resolved.empty() ? path : resolved.c_str(), mode);
 }
 
+static uint32_t readLe(const std::vector<uint8_t>& b, size_t at, int bytes)
+{
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | b[at + i];
+    return v;
+}
+
+// SDL's reader trusts the header's size and allocates for it before reading a single pixel, so a
+// few bytes could ask for gigabytes. A header must describe a sane image its file can hold.
+static bool plausibleBmp(const std::vector<uint8_t>& b)
+{
+    constexpr int64_t maxSide = 16384;
+    constexpr int64_t maxPixels = int64_t(1) << 24;
+    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
+        return false;
+    const uint32_t pixelOffset = readLe(b, 10, 4);
+    const uint32_t infoSize = readLe(b, 14, 4);
+    int64_t width, height;
+    uint32_t bitsPerPixel, compression = 0;
+    if (infoSize == 12) {
+        width = readLe(b, 18, 2);
+        height = readLe(b, 20, 2);
+        bitsPerPixel = readLe(b, 24, 2);
+    } else {
+        if (b.size() < 34)
+            return false;
+        width = static_cast<int32_t>(readLe(b, 18, 4));
+        height = static_cast<int32_t>(readLe(b, 22, 4));
+        bitsPerPixel = readLe(b, 28, 2);
+        compression = readLe(b, 30, 4);
+    }
+    height = height < 0 ? -height : height;
+    if (width < 1 || height < 1 || width > maxSide || height > maxSide || width * height > maxPixels)
+        return false;
+    if (bitsPerPixel == 0 || bitsPerPixel > 32)
+        return false;
+    // Run-length data has no fixed size; every other layout must fit in the file whole.
+    const bool runLength = compression == 1 || compression == 2;
+    const int64_t rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    return runLength || int64_t(pixelOffset) + rowBytes * height <= int64_t(b.size());
+}
+
 bool loadBitmap(const char* path, Bitmap* out)
 {
     FILE* file = openDataFile(path, "rb");
     if (!file)
         return false;
-    SDL_RWops* stream = SDL_RWFromFP(file, SDL_TRUE);
-    if (!stream) {
-        std::fclose(file);
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got;
+    constexpr size_t maxFileBytes = size_t(1) << 28;  // far above any image plausibleBmp accepts
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= maxFileBytes)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+    if (bytes.size() > maxFileBytes || !plausibleBmp(bytes))
         return false;
-    }
+    SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    if (!stream)
+        return false;
     SDL_Surface* loaded = SDL_LoadBMP_RW(stream, 1);
     if (!loaded)
         return false;

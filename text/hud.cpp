@@ -25,7 +25,8 @@ int countFrames()
 // One pass of the display, each line offset by (dx, dy) pixels from its red position.
 static void drawStatLines(int fps, float dx, float dy)
 {
-    printText(11 + dx, 20 + dy, 1, windowTitle);
+    // The title is text, not a format: it goes through "%s" and prints the same.
+    printText(11 + dx, 20 + dy, 1, "%s", windowTitle);
     printText(11 + dx, 42 + dy, 0, "FPS: %5d", fps);
     if (!viewSettings.showStats)
         return;

@@ -363,8 +363,15 @@ int runMapTool(int argc, char** argv)
             arguments.files.push_back(argv[i]);
             continue;
         }
-        if (!(command->options & option))
-            return usageError(command, "'" + std::string(command->name) + "' takes no " + argument + " option");
+        if (!(command->options & option)) {
+            // Appended piece by piece: GCC 12's -Wrestrict misfires on the chained operator+ at -O3.
+            std::string message = "'";
+            message += command->name;
+            message += "' takes no ";
+            message += argument;
+            message += " option";
+            return usageError(command, message);
+        }
         if (i + 1 >= argc)
             return usageError(command, argument + " needs a value");
         *value = argv[++i];

@@ -133,8 +133,8 @@ TEST_F(SceneState, InitSceneSetsTheGlobalStateAndSurvivesAMissingMap)
     ASSERT_NE(ints(GL_TEXTURE_BINDING_2D)[0], 0);
     GLfloat anisotropy = 0;
     glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
-    bool software = std::string(reinterpret_cast<const char*>(glGetString(GL_RENDERER))).find("pipe") != std::string::npos;
-    EXPECT_EQ(anisotropy, software ? 1.0f : maxAnisotropy);
+    std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    EXPECT_EQ(anisotropy, renderer.find("pipe") != std::string::npos ? 1.0f : maxAnisotropy);
 }
 
 // A context opened at night: black clear colour and, until a day has passed, black ambient light.

@@ -216,38 +216,6 @@ static size_t batchedQuads()
     return n;
 }
 
-// The sky box as the viewer draws it: six clamped strips around the eye, front faces clockwise.
-static void drawReferenceSky()
-{
-    const float s = static_cast<float>(12 * viewRadius);
-    const float b = -s * 0.5f;
-    const float t = s * 0.5f + 1.0f;
-    struct SkyVertex {
-        float s, t, x, y, z;
-    };
-    const SkyVertex faces[6][4] = {
-        {{1, 0, s, b, s}, {1, 1, s, t, s}, {0, 0, -s, b, s}, {0, 1, -s, t, s}},
-        {{1, 0, s, b, -s}, {1, 1, s, t, -s}, {0, 0, s, b, s}, {0, 1, s, t, s}},
-        {{1, 0, -s, b, -s}, {1, 1, -s, t, -s}, {0, 0, s, b, -s}, {0, 1, s, t, -s}},
-        {{1, 0, -s, b, s}, {1, 1, -s, t, s}, {0, 0, -s, b, -s}, {0, 1, -s, t, -s}},
-        {{1, 0, s, t, s}, {1, 1, s, t, -s}, {0, 0, -s, t, s}, {0, 1, -s, t, -s}},
-        {{0, 1, -s, b, s}, {0, 0, -s, b, -s}, {1, 1, s, b, s}, {1, 0, s, b, -s}},
-    };
-    glFrontFace(GL_CW);
-    for (int f = 0; f < 6; ++f) {
-        glBindTexture(GL_TEXTURE_2D, textureTable[skySlot0 + f]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glBegin(GL_TRIANGLE_STRIP);
-        for (const SkyVertex& v : faces[f]) {
-            glTexCoord2f(v.s, v.t);
-            glVertex3f(v.x, v.y, v.z);
-        }
-        glEnd();
-    }
-    glFrontFace(GL_CCW);
-}
-
 // Same clear, sky, enables, light, projection and HUD as drawFrame; the city as one draw per texture.
 static bool drawReferenceFrame()
 {
@@ -260,7 +228,7 @@ static bool drawReferenceFrame()
         glDisable(GL_FOG);
         glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
         glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
-        drawReferenceSky();
+        drawSkyBox();
         if (viewSettings.fogEnabled)
             glEnable(GL_FOG);
         glEnable(GL_LIGHTING);

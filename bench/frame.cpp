@@ -26,8 +26,8 @@
 
 struct BenchOptions {
     std::string runDir = KESTRA_BENCH_RUN_DIR;
-    int frames = 60;       // timed frames per case and renderer
-    int warmup = 5;        // untimed frames before them
+    int frames = 40;       // timed frames per case and renderer
+    int warmup = 3;        // untimed frames before them
     int startupRuns = 5;   // fresh contexts timed for start-up, and switches timed
     std::vector<std::pair<int, int>> sizes{{1280, 720}, {1920, 1080}};  // pixels
 };

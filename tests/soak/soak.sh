@@ -2,7 +2,8 @@
 # Soak of the real viewer: a sanitizer build on a private Xvfb screen with openbox, driven for a bounded time
 # by a seeded random stream of its bound keys and mouse moves, with F1 switches spread over the run.
 # Usage: soak.sh <kestra-binary> <run-dir>
-# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (6).
+# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (6),
+# SOAK_MALLOC_CONTEXT (3).
 # Fails on: a window that does not come back after F1, a message box, a non-zero exit, any sanitizer or
 # leak report, a screen of one flat colour at the end (the HUD's title alone rules that out while the
 # viewer draws), or resident memory after the F1 switches of the second half of the run more than the
@@ -75,7 +76,10 @@ for lib in libGL.so.1 libGLX_mesa.so.0 dri/swrast_dri.so; do
         [ -e "$dir/$lib" ] && { preload+=("$dir/$lib"); break; }
     done
 done
-export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:quarantine_size_mb=16"
+# Allocation stacks are kept short: the sanitizer stores every distinct stack for good, and the shader code
+# JIT-compiled anew for each context makes new ones, which would read as growth of the program's memory.
+# SOAK_MALLOC_CONTEXT=30 gives full stacks when a report needs them.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:quarantine_size_mb=16:malloc_context_size=${SOAK_MALLOC_CONTEXT:-3}"
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd "$run_dir" && LD_PRELOAD="${preload[*]}" exec timeout -k 10 $((seconds + 10 * wait_limit)) "$bin" >"$tmp/viewer.out" 2>"$tmp/viewer.err") &

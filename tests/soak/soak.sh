@@ -2,7 +2,7 @@
 # Soak of the real viewer: a sanitizer build on a private Xvfb screen with openbox, driven for a bounded time
 # by a seeded random stream of its bound keys and mouse moves, with F1 switches spread over the run.
 # Usage: soak.sh <kestra-binary> <run-dir>
-# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (6),
+# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (10),
 # SOAK_MALLOC_CONTEXT (3).
 # Fails on: a window that does not come back after F1, a message box, a non-zero exit, any sanitizer or
 # leak report, a screen of one flat colour at the end (the HUD's title alone rules that out while the
@@ -17,7 +17,7 @@ here=$(dirname "$(readlink -f "$0")")
 seconds=${SOAK_SECONDS:-180}
 seed=${SOAK_SEED:-2015}
 switches=${SOAK_SWITCHES:-20}
-slack_kib=$(( ${SOAK_RSS_SLACK_MIB:-6} * 1024 ))
+slack_kib=$(( ${SOAK_RSS_SLACK_MIB:-10} * 1024 ))
 wait_limit=90   # seconds any single wait may take; sanitizer builds load slowly
 title="Dalm's Kestra (March 24, 2015 @1:12a)"
 

@@ -221,19 +221,8 @@ static bool drawReferenceFrame()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(0.8f, 0.8f, 0.5f);
-    if (viewSettings.daylight) {
-        glPushMatrix();
-        glDisable(GL_LIGHTING);
-        glColor3f(1.0f, 1.0f, 1.0f);
-        glDisable(GL_FOG);
-        glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
-        glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
-        drawSkyBox();
-        if (viewSettings.fogEnabled)
-            glEnable(GL_FOG);
-        glEnable(GL_LIGHTING);
-        glPopMatrix();
-    }
+    if (viewSettings.daylight)
+        drawSky();
     glLoadIdentity();
     glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
     glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);

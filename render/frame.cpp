@@ -46,7 +46,7 @@ void drawSkyBox()
     glFrontFace(GL_CCW);
 }
 
-static void drawSky()
+void drawSky()
 {
     glPushMatrix();
     glDisable(GL_LIGHTING);

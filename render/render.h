@@ -35,4 +35,6 @@ bool loadAllTextures();
 bool drawFrame();
 // Draws the six sky faces around the eye under the current modelview matrix.
 void drawSkyBox();
+// The daylight sky step: the box under the camera's rotations with lighting and fog off, the colour left white.
+void drawSky();
 extern int tilesDrawn;  // tiles the last drawFrame drew (not counting roofs), for tests and benchmarks

@@ -2,15 +2,14 @@
 # Soak of the real viewer: a sanitizer build on a private Xvfb screen with openbox, driven for a bounded time
 # by a seeded random stream of its bound keys and mouse moves, with F1 switches spread over the run.
 # Usage: soak.sh <kestra-binary> <run-dir>
-# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (48),
+# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (40), SOAK_CHECK_MEMORY (1),
 # SOAK_MALLOC_CONTEXT (3).
 # Fails on: a window that does not come back after F1, a message box, a non-zero exit, any sanitizer or
 # leak report, a screen of one flat colour at the end (the HUD's title alone rules that out while the
 # viewer draws), or resident memory after the F1 switches of the second half of the run more than the
-# slack above that of the first half (medians, each display mode on its own). Under the sanitizer
-# allocator resident memory swings by 20 MiB and more from one switch to the next and creeps upward
-# (the normal build stays flat); a leaked scene (textures and lists, over 10 MiB) or context per
-# switch would add well over 100 MiB across the run.
+# slack above that of the first half (medians, each display mode on its own). The sanitizer
+# allocator keeps what it frees, so its resident memory creeps up by tens of MiB whatever the program
+# does: SOAK_CHECK_MEMORY=0 reports the figures without judging them, for such builds.
 set -euo pipefail
 
 [ $# -eq 2 ] || { echo "usage: $0 <kestra-binary> <run-dir>" >&2; exit 2; }
@@ -20,7 +19,8 @@ here=$(dirname "$(readlink -f "$0")")
 seconds=${SOAK_SECONDS:-180}
 seed=${SOAK_SEED:-2015}
 switches=${SOAK_SWITCHES:-20}
-slack_kib=$(( ${SOAK_RSS_SLACK_MIB:-48} * 1024 ))
+slack_kib=$(( ${SOAK_RSS_SLACK_MIB:-40} * 1024 ))
+check_memory=${SOAK_CHECK_MEMORY:-1}
 wait_limit=90   # seconds any single wait may take; sanitizer builds load slowly
 title="Dalm's Kestra (March 24, 2015 @1:12a)"
 
@@ -264,7 +264,7 @@ for mode in 0 1; do
     before=$(median "${early[@]}")
     after=$(median "${late[@]}")
     echo "soak: $name VmRSS median after switches: first half $before KiB, second half $after KiB"
-    [ $((after - before)) -le "$slack_kib" ] ||
+    [ "$check_memory" = 0 ] || [ $((after - before)) -le "$slack_kib" ] ||
         failures+=("$name resident memory grew by $(( (after - before) / 1024 )) MiB over the run")
 done
 if [ ${#failures[@]} -ne 0 ]; then

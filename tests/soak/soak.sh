@@ -2,7 +2,7 @@
 # Soak of the real viewer: a sanitizer build on a private Xvfb screen with openbox, driven for a bounded time
 # by a seeded random stream of its bound keys and mouse moves, with F1 switches spread over the run.
 # Usage: soak.sh <kestra-binary> <run-dir>
-# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (40), SOAK_CHECK_MEMORY (1),
+# Environment: SOAK_SECONDS (180), SOAK_SEED (2015), SOAK_SWITCHES (20), SOAK_RSS_SLACK_MIB (64), SOAK_CHECK_MEMORY (1),
 # SOAK_MALLOC_CONTEXT (3).
 # Fails on: a window that does not come back after F1, a message box, a non-zero exit, any sanitizer or
 # leak report, a screen of one flat colour at the end (the HUD's title alone rules that out while the
@@ -19,7 +19,7 @@ here=$(dirname "$(readlink -f "$0")")
 seconds=${SOAK_SECONDS:-180}
 seed=${SOAK_SEED:-2015}
 switches=${SOAK_SWITCHES:-20}
-slack_kib=$(( ${SOAK_RSS_SLACK_MIB:-40} * 1024 ))
+slack_kib=$(( ${SOAK_RSS_SLACK_MIB:-64} * 1024 ))
 check_memory=${SOAK_CHECK_MEMORY:-1}
 wait_limit=90   # seconds any single wait may take; sanitizer builds load slowly
 title="Dalm's Kestra (March 24, 2015 @1:12a)"

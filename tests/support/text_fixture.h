@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -22,13 +23,15 @@ inline std::vector<unsigned char> tgaFile(int type, int width, int height, int d
                                           const std::vector<unsigned char>& pixels = {}, int idLength = 0,
                                           int colourMapType = 0, int descriptor = 0)
 {
-    std::vector<unsigned char> b = {static_cast<unsigned char>(idLength), static_cast<unsigned char>(colourMapType),
-                                    static_cast<unsigned char>(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                    static_cast<unsigned char>(width & 0xFF), static_cast<unsigned char>(width >> 8),
-                                    static_cast<unsigned char>(height & 0xFF), static_cast<unsigned char>(height >> 8),
-                                    static_cast<unsigned char>(depth), static_cast<unsigned char>(descriptor)};
-    b.insert(b.end(), size_t(idLength), 0xEE);
-    b.insert(b.end(), pixels.begin(), pixels.end());
+    // Sized once and filled in place: growing it with insert() trips a false -Warray-bounds in GCC 12 at -O3.
+    std::vector<unsigned char> b(18 + size_t(idLength) + pixels.size(), 0xEE);
+    const unsigned char header[18] = {static_cast<unsigned char>(idLength), static_cast<unsigned char>(colourMapType),
+                                      static_cast<unsigned char>(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                      static_cast<unsigned char>(width & 0xFF), static_cast<unsigned char>(width >> 8),
+                                      static_cast<unsigned char>(height & 0xFF), static_cast<unsigned char>(height >> 8),
+                                      static_cast<unsigned char>(depth), static_cast<unsigned char>(descriptor)};
+    std::copy(header, header + 18, b.begin());
+    std::copy(pixels.begin(), pixels.end(), b.begin() + 18 + idLength);
     return b;
 }
 

@@ -49,3 +49,6 @@ Picture makeSkyFace(int face);
 // The 256 x 256 glyph sheet from two PSF console fonts (regular, bold); rows top first, one byte a pixel.
 // Empty with a message in *error when a font cannot be read.
 std::vector<uint8_t> makeFontSheet(const char* regularFont, const char* boldFont, std::string* error);
+
+// Writes the desktop icon, size x size pixels with a transparent border, as a PNG file; false after a message.
+bool writeIcon(const char* path, int size);

@@ -1,9 +1,11 @@
 // kestra-assets: writes the viewer's 31 texture images and its font image into one folder.
-// Usage: kestra-assets <folder> [regular.psf.gz bold.psf.gz]. The output depends on nothing else.
+// Usage: kestra-assets <folder> [regular.psf.gz bold.psf.gz]; kestra-assets --icon <size> <file.png> writes
+// the desktop icon. The output depends on nothing else.
 #include "platform/platform.h"
 #include "tools/assets/assets.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -68,8 +70,12 @@ bool writeFontImage(const std::string& path, const std::vector<uint8_t>& sheet)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: kestra-assets <folder> [regular.psf.gz bold.psf.gz]\n");
+    const bool icon = argc > 1 && std::string(argv[1]) == "--icon";
+    if (icon && argc == 4 && std::atoi(argv[2]) >= 16 && std::atoi(argv[2]) <= 1024)
+        return writeIcon(argv[3], std::atoi(argv[2])) ? 0 : 1;
+    if (icon || (argc != 2 && argc != 4)) {
+        std::fprintf(stderr, "usage: kestra-assets <folder> [regular.psf.gz bold.psf.gz]\n"
+                             "       kestra-assets --icon <size 16..1024> <file.png>\n");
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";

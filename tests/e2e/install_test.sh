@@ -5,8 +5,8 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 build=${KESTRA_BUILD_DIR:?KESTRA_BUILD_DIR names the build folder}
 
-cmake --install "$build" --prefix "$E2E_TMP/staged" >"$E2E_TMP/install.out" 2>&1 ||
-    e2e_fail "cmake --install failed: $(tail -n 5 "$E2E_TMP/install.out")"
+cmake --install "$build" --prefix "$E2E_TMP/staged" >"$E2E_TMP/install.log" 2>&1 ||
+    e2e_fail "cmake --install failed: $(tail -n 5 "$E2E_TMP/install.log")"
 prefix="$E2E_TMP/prefix"
 mv "$E2E_TMP/staged" "$prefix"
 

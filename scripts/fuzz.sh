@@ -9,7 +9,7 @@ bash scripts/install-deps.sh
 seconds=${FUZZ_SECONDS:-60}
 targets=(map bmp tga)
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRA_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRA_FUZZ=ON -DKESTRA_WERROR=ON \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target kestra-fuzz-seeds "${targets[@]/#/kestra-fuzz-}"
 

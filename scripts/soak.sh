@@ -6,9 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRA_SANITIZE=ON -DBUILD_TESTING=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRA_SANITIZE=ON -DBUILD_TESTING=ON -DKESTRA_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DKESTRA_WERROR=ON >/dev/null
 cmake --build build-test -j"$jobs"
 SOAK_CHECK_MEMORY=0 bash tests/soak/soak.sh build-asan/kestra build-asan/run
 SOAK_SECONDS=${SOAK_MEMORY_SECONDS:-120} SOAK_CHECK_MEMORY=1 bash tests/soak/soak.sh build-test/kestra build-test/run

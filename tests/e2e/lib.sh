@@ -86,14 +86,15 @@ e2e_wm_ready()
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
 }
 
-# Starts the viewer in the run folder, or in another working folder. Output goes to
-# $E2E_TMP/<name>.out and .err, which E2E_OUT and E2E_ERR name; E2E_VIEWER is its process id.
-e2e_start_viewer()  # [name [folder]]
+# Starts the viewer in the run folder, or in another working folder, with any arguments. Output goes
+# to $E2E_TMP/<name>.out and .err, which E2E_OUT and E2E_ERR name; E2E_VIEWER is its process id.
+e2e_start_viewer()  # [name [folder [arguments...]]]
 {
     local name=${1:-viewer} folder=${2:-$E2E_RUN_DIR}
+    shift $(($# < 2 ? $# : 2))
     E2E_OUT="$E2E_TMP/$name.out"
     E2E_ERR="$E2E_TMP/$name.err"
-    (cd "$folder" && exec timeout -k 5 300 "$E2E_BIN" >"$E2E_OUT" 2>"$E2E_ERR") &
+    (cd "$folder" && exec timeout -k 5 300 "$E2E_BIN" "$@" >"$E2E_OUT" 2>"$E2E_ERR") &
     E2E_VIEWER=$!
     E2E_PIDS+=($E2E_VIEWER)
 }

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct PlatformWindow;
 struct PlatformSurface;
@@ -49,6 +51,27 @@ extern PlatformWindow* hWnd;
 extern PlatformSurface* hDC;
 extern PlatformContext* hRC;
 
+// What the command line asks for: kestra [OPTIONS] [MAP].
+struct CommandLine {
+    enum Action { run, help, version, usageError } action = run;
+    bool window = false;     // --window: start in the framed window
+    bool timedemo = false;   // --timedemo: drive the built-in route, print frame-rate figures, exit
+    std::string dataFolder;  // --data DIR; empty: look the data up
+    std::string mapFile;     // MAP; empty: city.map of the data folder
+    std::string error;       // what was wrong, for usageError
+};
+extern CommandLine commandLine;
+extern const char* const usageText;
+
+// Reads the arguments after the program name; stops at the first error, --help or --version.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+// The folder holding the viewer's data: dataFolder when given, else the first of the current folder,
+// executableFolder/../share/kestra and executableFolder/run that holds Data/Grass.bmp (in any case).
+// Empty when none does; *searched lists the folders looked at.
+std::string findDataFolder(const std::string& dataFolder, const std::string& executableFolder,
+                           std::vector<std::string>* searched);
+// The whole program for a command line: usage, data lookup, then programMain; the exit code.
+int startViewer(int argc, char** argv);
 // The program's entry: runs the viewer and returns the process exit code.
 int programMain();
 // Opens the main window with its context and initialised scene; false after telling the user.
@@ -66,3 +89,14 @@ void applySizeRule();
 void chooseWindowPosition(bool fullscreen, int* x, int* y);
 // Acts on the switch keys Insert, F1, F2, F3, F4 in that order; false when F1 could not reopen the window.
 bool applySwitches();
+
+// ---- The timed demo: a recorded drive through the bundled city.
+// Frames the built-in route lasts.
+int timedemoLength();
+// Frames the demo runs: the whole route, or fewer when KESTRA_TIMEDEMO_FRAMES asks for a short check.
+int timedemoFrames();
+// Sets keyState and the right button to the route's inputs for step (0 .. timedemoLength() - 1);
+// every other key but Escape is released.
+void playTimedemoStep(int step);
+// The result line for the frame times in seconds: frames, seconds, average and 1% low frames per second.
+std::string timedemoReport(const std::vector<double>& frameSeconds);

@@ -1,7 +1,7 @@
 // Process entry point of the viewer.
 #include "app/app.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    return programMain();
+    return startViewer(argc, argv);
 }

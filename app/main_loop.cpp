@@ -1,6 +1,7 @@
 // The program's entry and only loop: screen size, window size rule, message pump, frame order and switches.
 #include "app/app.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "camera/camera.h"
@@ -78,14 +79,25 @@ bool applySwitches()
 
 int programMain()
 {
+    std::string problem;
+    if (!reachDisplay(&problem)) {
+        std::fprintf(stderr, "no display: %s\n", problem.c_str());
+        return 1;
+    }
     screenWidth = getScreenWidth();
     screenHeight = getScreenHeight();
     applySizeRule();
     std::printf("%dx%d\n", windowWidth, windowHeight);
     std::fflush(stdout);
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
-        return 0;
+        return 1;
     setSwapInterval(viewSettings.vsync);
+
+    // The timed demo plays its route instead of the user's keys and times every presented frame.
+    const int demoFrames = commandLine.timedemo ? timedemoFrames() : 0;
+    std::vector<double> frameSeconds;
+    frameSeconds.reserve(demoFrames);
+    auto lastFrame = std::chrono::steady_clock::now();
 
     Msg msg;
     // A key pressed and released between two frames would never be seen by the frame's key
@@ -113,10 +125,21 @@ int programMain()
         if (keyState[VK_ESCAPE])
             break;
         swapBuffers(hDC);
+        if (commandLine.timedemo) {
+            const auto now = std::chrono::steady_clock::now();
+            frameSeconds.push_back(std::chrono::duration<double>(now - lastFrame).count());
+            lastFrame = now;
+            if (static_cast<int>(frameSeconds.size()) >= demoFrames)
+                break;
+            playTimedemoStep(static_cast<int>(frameSeconds.size()) - 1);
+        }
         updateCamera();
         if (!applySwitches())
-            return 0;
-        advanceCamera();
+            return 1;
+        if (commandLine.timedemo)
+            moveCamera();  // the mouse plays no part in the route
+        else
+            advanceCamera();
         pressedSinceFrame.fill(0);
         if (releaseHeld) {
             dispatchMessage(&heldRelease);
@@ -124,6 +147,8 @@ int programMain()
         }
     }
     closeMainWindow();
+    if (commandLine.timedemo)
+        std::printf("%s\n", timedemoReport(frameSeconds).c_str());
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

@@ -114,11 +114,12 @@ void updateCamera()
         camera.speed = braked < 0.0f ? 0.0f : braked;
     }
 
-    if (held('E'))
+    // Page Up and Page Down fly as E and Q do.
+    if (held('E') || held(VK_PRIOR))
         camera.y -= climbStep;
 
     // Flying down is checked against the last collision probe's tile, not a fresh probe.
-    if (held('Q')) {
+    if (held('Q') || held(VK_NEXT)) {
         const float candidate = camera.y + climbStep;
         if (!tileBlocks(mapCell(probeTile.row, probeTile.column), candidate))
             camera.y = candidate;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // A cell value: 0 grass, 1-5 buildings, 6 cliff, 7-22 road pieces, 23 and above draw nothing.
 using TileType = uint32_t;
@@ -52,7 +53,9 @@ struct TileLists {
 };
 extern TileLists tileLists;
 
-// Compiles the four tile lists in the current context, then loads "city.map".
+// The city file every window loads: "city.map" in the working folder unless the command line names another.
+extern std::string cityMapPath;
+// Compiles the four tile lists in the current context, then loads cityMapPath.
 void buildTileLists();
 
 // ---- Map editing, for the tools: the one writer and the one road rule.

@@ -2,6 +2,7 @@
 #include "map/map.h"
 
 TileLists tileLists;
+std::string cityMapPath = "city.map";
 
 namespace {
 struct Corner {
@@ -65,5 +66,5 @@ void buildTileLists()
     compileBlock(tileLists.tallBlockList, 12.0f, buildingNormals);
     compileBlock(tileLists.lowBlockList, 7.0f, buildingNormals);
     compileBlock(tileLists.cliffList, 12.0f, cliffNormals);
-    loadCityMap("city.map");
+    loadCityMap(cityMapPath.c_str());
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // ---- Window messages, with the Windows numbers the window procedure is written against.
@@ -52,6 +53,13 @@ struct Msg {
 };
 
 using WindowProc = intptr_t (*)(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// ---- Display and program location.
+// Starts the window system; false with the reason in *problem when no display can be reached. A
+// headless driver (offscreen, dummy) counts only when SDL_VIDEODRIVER names it.
+bool reachDisplay(std::string* problem);
+// Folder of the running executable, ending in '/'; empty when it cannot be found.
+std::string executableFolder();
 
 // ---- Screen, time, cursor.
 // Size of the primary screen in pixels (GetSystemMetrics SM_CXSCREEN / SM_CYSCREEN).

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 struct PlatformWindow {
@@ -32,6 +33,42 @@ static bool ensureVideo()
     // Video is never shut down either: the process exit releases the display connection.
     SDL_GL_LoadLibrary(nullptr);
     return true;
+}
+
+// SDL falls back to a driver without any screen when no desktop answers; such a driver is
+// used only when asked for by name.
+static bool headlessDriverUnasked()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver)
+        return true;
+    if (SDL_strcasecmp(driver, "offscreen") != 0 && SDL_strcasecmp(driver, "dummy") != 0 &&
+        SDL_strcasecmp(driver, "evdev") != 0)
+        return false;
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    return !asked || !SDL_strcasestr(asked, driver);
+}
+
+bool reachDisplay(std::string* problem)
+{
+    if (!ensureVideo()) {
+        *problem = SDL_GetError();
+        return false;
+    }
+    if (!headlessDriverUnasked())
+        return true;
+    *problem = "cannot reach an X11 or Wayland desktop; check DISPLAY or WAYLAND_DISPLAY "
+               "(SDL_VIDEODRIVER=offscreen runs the viewer without a screen)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+}
+
+std::string executableFolder()
+{
+    char* base = SDL_GetBasePath();
+    std::string folder = base ? base : "";
+    SDL_free(base);
+    return folder;
 }
 
 int getScreenWidth()

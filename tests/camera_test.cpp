@@ -74,6 +74,8 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         {{'Q'}, false, &C::y, -1.5f, -1.5f, 1},  // eye height 1.5 at least
         {{'E'}, false, &C::y, -6.95f, -7.05f, 1},  // above the roofs from -7
         {{'Q'}, false, &C::y, -9.05f, -8.95f, 1},  // grass under the probe
+        {{VK_PRIOR}, false, &C::y, -6.95f, -7.05f, 1},  // Page Up and Down fly as E and Q
+        {{VK_NEXT}, false, &C::y, -9.05f, -8.95f, 1},
         {{VK_HOME}, false, &C::pitch, 0, 90, 100},
         {{VK_END}, false, &C::pitch, 90, 1, 89},
         {{VK_END}, false, &C::pitch, 90, 0, 100},

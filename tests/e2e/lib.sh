@@ -86,7 +86,7 @@ e2e_wm_ready()
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
 }
 
-# Starts the viewer in the run folder, or in another working folder, with the given arguments. Output goes
+# Starts the viewer in the run folder, or in another working folder, with any arguments. Output goes
 # to $E2E_TMP/<name>.out and .err, which E2E_OUT and E2E_ERR name; E2E_VIEWER is its process id.
 e2e_start_viewer()  # [name [folder [arguments...]]]
 {

@@ -1,0 +1,85 @@
+// The command line: options and their errors, and the folder the viewer takes its data from.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
+#include "app/app.h"
+
+namespace fs = std::filesystem;
+
+TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
+{
+    using C = CommandLine;
+    const struct {
+        std::vector<std::string> arguments;
+        C::Action action;
+        bool window = false, timedemo = false;
+        std::string data = "", map = "";
+    } cases[] = {
+        {{}, C::run, false, false, "", ""},
+        {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
+        {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
+        {{"--window", "--help", "--bogus"}, C::help, true, false, "", ""},
+        {{"--version"}, C::version, false, false, "", ""},
+        {{"--bogus"}, C::usageError},
+        {{"-w"}, C::usageError},
+        {{"a.map", "b.map"}, C::usageError},
+        {{"--window", "--window"}, C::usageError},
+        {{"--timedemo", "--timedemo"}, C::usageError},
+        {{"--data", "a", "--data=b"}, C::usageError},
+        {{"--data"}, C::usageError},
+        {{"--data="}, C::usageError},
+        {{""}, C::usageError},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parseCommandLine(c.arguments);
+        SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments: " << line.error);
+        EXPECT_EQ(line.action, c.action);
+        EXPECT_EQ(line.error.empty(), c.action != C::usageError);
+        if (c.action != C::usageError) {
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile),
+                      std::tie(c.window, c.timedemo, c.data, c.map));
+        }
+    }
+}
+
+TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentInstalledAndBuildFolders)
+{
+    char pattern[] = "/tmp/kestra-lookup-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path root = pattern, home = fs::current_path();
+    const fs::path here = root / "here", bin = root / "prefix/bin", share = root / "prefix/share/kestra";
+    const fs::path run = bin / "run", empty = root / "empty";
+    const struct {
+        std::vector<fs::path> holding;  // folders given a texture
+        fs::path named;                 // --data
+        fs::path want;                  // empty: none
+        size_t searched;
+    } cases[] = {
+        {{here, share, run}, {}, here, 1},
+        {{share, run}, {}, share, 2},
+        {{run}, {}, run, 3},
+        {{}, {}, {}, 3},
+        {{here, empty}, empty, empty, 1},  // spelt DATA/grass.bmp below: any case will do
+        {{here}, empty, {}, 1},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(root);
+        for (const fs::path& folder : {here, bin, share, empty})
+            fs::create_directories(folder);
+        for (const fs::path& folder : c.holding) {
+            fs::create_directories(folder / "DATA");
+            std::ofstream(folder / "DATA/grass.bmp") << "BM";
+        }
+        fs::current_path(here);
+        std::vector<std::string> searched;
+        EXPECT_EQ(findDataFolder(c.named.string(), bin.string() + "/", &searched), c.want.string());
+        EXPECT_EQ(searched.size(), c.searched);
+        EXPECT_EQ(searched.back(), (c.want.empty() ? (c.named.empty() ? run : c.named) : c.want).string());
+    }
+    fs::current_path(home);
+    fs::remove_all(root);
+}

@@ -93,10 +93,15 @@ bool applySwitches();
 // ---- The timed demo: a recorded drive through the bundled city.
 // Frames the built-in route lasts.
 int timedemoLength();
-// Frames the demo runs: the whole route, or fewer when KESTRA_TIMEDEMO_FRAMES asks for a short check.
-int timedemoFrames();
 // Sets keyState and the right button to the route's inputs for step (0 .. timedemoLength() - 1);
 // every other key but Escape is released.
 void playTimedemoStep(int step);
+// Seconds each presented frame of the running demo took, from the previous one (the first from the start).
+extern std::vector<double> timedemoFrameSeconds;
+// Starts timing the demo's frames.
+void startTimedemo();
+// After a frame is presented: records its time; false once the demo has run its frames (the whole
+// route, or fewer when KESTRA_TIMEDEMO_FRAMES asks), else plays the route's next step.
+bool timedemoPresented();
 // The result line for the frame times in seconds: frames, seconds, average and 1% low frames per second.
 std::string timedemoReport(const std::vector<double>& frameSeconds);

@@ -1,7 +1,6 @@
 // The program's entry and only loop: screen size, window size rule, message pump, frame order and switches.
 #include "app/app.h"
 
-#include <chrono>
 #include <cstdio>
 
 #include "camera/camera.h"
@@ -93,11 +92,8 @@ int programMain()
         return 1;
     setSwapInterval(viewSettings.vsync);
 
-    // The timed demo plays its route instead of the user's keys and times every presented frame.
-    const int demoFrames = commandLine.timedemo ? timedemoFrames() : 0;
-    std::vector<double> frameSeconds;
-    frameSeconds.reserve(demoFrames);
-    auto lastFrame = std::chrono::steady_clock::now();
+    if (commandLine.timedemo)
+        startTimedemo();
 
     Msg msg;
     // A key pressed and released between two frames would never be seen by the frame's key
@@ -125,14 +121,9 @@ int programMain()
         if (keyState[VK_ESCAPE])
             break;
         swapBuffers(hDC);
-        if (commandLine.timedemo) {
-            const auto now = std::chrono::steady_clock::now();
-            frameSeconds.push_back(std::chrono::duration<double>(now - lastFrame).count());
-            lastFrame = now;
-            if (static_cast<int>(frameSeconds.size()) >= demoFrames)
-                break;
-            playTimedemoStep(static_cast<int>(frameSeconds.size()) - 1);
-        }
+        // The timed demo plays its route instead of the user's keys.
+        if (commandLine.timedemo && !timedemoPresented())
+            break;
         updateCamera();
         if (!applySwitches())
             return 1;
@@ -148,7 +139,7 @@ int programMain()
     }
     closeMainWindow();
     if (commandLine.timedemo)
-        std::printf("%s\n", timedemoReport(frameSeconds).c_str());
+        std::printf("%s\n", timedemoReport(timedemoFrameSeconds).c_str());
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

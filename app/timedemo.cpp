@@ -2,6 +2,7 @@
 #include "app/app.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -17,26 +18,29 @@ struct Leg {
     bool boost = false;
 };
 
+// From the start north to the first crossing, east climbing above the roofs, north over the blocks
+// at night without fog, down onto the next crossing street and east along it. Every turn but the
+// one in the air is made standing, so that the drive keeps to its streets.
 const Leg route[] = {
-    {167, {'W'}, true},          // north along the first street
-    {20, {VK_SPACE}},            // stop at the crossing
-    {86, {'D'}},                 // turn right, standing
+    {167, {'W'}, true},
+    {20, {VK_SPACE}},
+    {86, {'D'}},  // a quarter turn right
     {6, {}},
-    {145, {'W', VK_PRIOR}, true},  // east, climbing above the roofs
+    {145, {'W', VK_PRIOR}, true},
     {60, {'W'}, true},
-    {110, {'W', 'A'}, true},     // turn left in the air, north over the blocks
+    {110, {'W', 'A'}, true},  // a quarter turn left, flying
     {40, {'W'}, true},
-    {1, {'W', VK_F3}, true},     // night
+    {1, {'W', VK_F3}, true},  // night
     {40, {'W'}, true},
-    {1, {'W', VK_F4}, true},     // fog off
+    {1, {'W', VK_F4}, true},  // fog off
     {81, {'W'}, true},
     {20, {VK_SPACE}},
-    {146, {VK_NEXT}},            // down onto the next street
-    {86, {'D'}},                 // turn right, standing
+    {146, {VK_NEXT}},
+    {86, {'D'}},
     {6, {}},
-    {100, {'W'}, true},          // east along it
-    {1, {'W', VK_F3}, true},     // day
-    {1, {'W', VK_F4}, true},     // fog on
+    {100, {'W'}, true},
+    {1, {'W', VK_F3}, true},  // day
+    {1, {'W', VK_F4}, true},  // fog on
     {40, {'W'}, true},
 };
 }  // namespace
@@ -49,10 +53,28 @@ int timedemoLength()
     return frames;
 }
 
-int timedemoFrames()
+std::vector<double> timedemoFrameSeconds;
+static std::chrono::steady_clock::time_point lastFrame;
+static size_t demoFrames = 0;
+
+void startTimedemo()
 {
     const char* asked = std::getenv("KESTRA_TIMEDEMO_FRAMES");
-    return asked ? std::clamp(std::atoi(asked), 1, timedemoLength()) : timedemoLength();
+    demoFrames = asked ? std::clamp(std::atoi(asked), 1, timedemoLength()) : timedemoLength();
+    timedemoFrameSeconds.clear();
+    timedemoFrameSeconds.reserve(demoFrames);
+    lastFrame = std::chrono::steady_clock::now();
+}
+
+bool timedemoPresented()
+{
+    const auto now = std::chrono::steady_clock::now();
+    timedemoFrameSeconds.push_back(std::chrono::duration<double>(now - lastFrame).count());
+    lastFrame = now;
+    if (timedemoFrameSeconds.size() >= demoFrames)
+        return false;
+    playTimedemoStep(static_cast<int>(timedemoFrameSeconds.size()) - 1);
+    return true;
 }
 
 void playTimedemoStep(int step)

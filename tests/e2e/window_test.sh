@@ -1,5 +1,5 @@
 # The viewer's window and loop on a 1920x1080 screen: start-up line, full screen, F1 to a framed
-# window and back, Escape, and closing through the window manager.
+# window and back, Escape, closing through the window manager, and the timed demo.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 e2e_start_display
@@ -34,4 +34,10 @@ e2e_key alt+F4
 e2e_wait_exit
 e2e_expect_eq 0 "$E2E_STATUS" "exit code after closing the window"
 e2e_expect_eq "1920x1080" "$(cat "$E2E_OUT")" "standard output of the second run"
+# The timed demo, cut short: its figures after the size line, and 0.
+KESTRA_TIMEDEMO_FRAMES=50 e2e_start_viewer demo "$E2E_RUN_DIR" --timedemo --window
+e2e_wait_exit
+e2e_expect_eq 0 "$E2E_STATUS" "exit code of the timed demo"
+[[ "$(tr '\n' '|' <"$E2E_OUT")" =~ ^1280x720\|50\ frames,\ [0-9]+\.[0-9]{2}\ seconds,\ [0-9.]+\ fps\ average,\ [0-9.]+\ fps\ 1%\ low\|$ ]] ||
+    e2e_fail "timed demo output: $(cat "$E2E_OUT")"
 echo "window test passed"

@@ -19,15 +19,15 @@ struct Leg {
 };
 
 // From the start north to the first crossing, east climbing above the roofs, north over the blocks
-// at night without fog, down onto the next crossing street and east along it. Every turn but the
-// one in the air is made standing, so that the drive keeps to its streets.
+// at night without fog, then east again coming down onto the next crossing street. Every turn but
+// the one in flight is made standing, so that the drive keeps to its streets.
 const Leg route[] = {
     {167, {'W'}, true},
     {20, {VK_SPACE}},
     {86, {'D'}},  // a quarter turn right
     {6, {}},
-    {145, {'W', VK_PRIOR}, true},
-    {60, {'W'}, true},
+    {135, {'W', VK_PRIOR}, true},
+    {70, {'W'}, true},
     {110, {'W', 'A'}, true},  // a quarter turn left, flying
     {40, {'W'}, true},
     {1, {'W', VK_F3}, true},  // night
@@ -35,13 +35,12 @@ const Leg route[] = {
     {1, {'W', VK_F4}, true},  // fog off
     {81, {'W'}, true},
     {20, {VK_SPACE}},
-    {146, {VK_NEXT}},
     {86, {'D'}},
     {6, {}},
-    {100, {'W'}, true},
+    {140, {'W', VK_NEXT}, true},
     {1, {'W', VK_F3}, true},  // day
     {1, {'W', VK_F4}, true},  // fog on
-    {40, {'W'}, true},
+    {30, {'W'}, true},
 };
 }  // namespace
 

@@ -59,7 +59,6 @@ bool reachDisplay(std::string* problem)
         return true;
     *problem = "cannot reach an X11 or Wayland desktop; check DISPLAY or WAYLAND_DISPLAY "
                "(SDL_VIDEODRIVER=offscreen runs the viewer without a screen)";
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
 }
 

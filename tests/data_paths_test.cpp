@@ -29,7 +29,7 @@ protected:
 // The start of a file as openDataFile finds it, or "<missing>".
 static std::string readVia(const char* path)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(openDataFile(path, "rb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(openDataFile(path), std::fclose);
     char buffer[64] = {};
     return file ? std::string(buffer, std::fread(buffer, 1, sizeof buffer, file.get())) : "<missing>";
 }

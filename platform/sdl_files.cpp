@@ -159,16 +159,20 @@ static size_t bmpBytesNeeded(const uint8_t* b, size_t size, bool* exact)
     return size_t(pixelOffset + pixelBytes);
 }
 
-// The bytes of the BMP file up to the end of its image; empty when the header is not sane or an
-// uncompressed image is cut short.
+// The bytes of the regular BMP file up to the end of its image; empty when the header is not sane
+// or an uncompressed image is cut short.
 static std::vector<uint8_t> readBmpBytes(FILE* file)
 {
+    struct stat info;
     std::vector<uint8_t> bytes(34);
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     bool exact = true;
-    const size_t needed = bmpBytesNeeded(bytes.data(), bytes.size(), &exact);
+    size_t needed = bmpBytesNeeded(bytes.data(), bytes.size(), &exact);
+    if (needed == 0 || ::fstat(::fileno(file), &info) != 0 || (exact && needed > size_t(info.st_size)))
+        return {};
+    needed = std::min(needed, size_t(info.st_size));
     if (needed <= bytes.size())
-        return needed == 0 ? std::vector<uint8_t>() : bytes;
+        return bytes;
     const size_t start = bytes.size();
     bytes.resize(needed);
     bytes.resize(start + std::fread(bytes.data() + start, 1, needed - start, file));

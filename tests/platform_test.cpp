@@ -1,6 +1,7 @@
 // The platform layer's headless GL context and its data-file helpers.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -52,15 +53,17 @@ TEST(LoadBitmap, RefusesHeadersTheFileCannotHold)
         return b;
     };
     const std::string path = testing::TempDir() + "kestra_header.bmp";
-    auto loads = [&path](const std::vector<uint8_t>& bytes) {
+    auto loads = [&path](const std::vector<uint8_t>& bytes, long trailing = 0) {
         FILE* f = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
+        EXPECT_EQ(truncate(path.c_str(), long(bytes.size()) + trailing), 0);
         Bitmap bmp;
         return loadBitmap(path.c_str(), &bmp);
     };
     EXPECT_TRUE(loads(header(2, 2, 24, 0)));         // 2 rows of 8 bytes fit in the 16 after the header
     EXPECT_TRUE(loads(header(2, -2, 24, 0)));        // top-down
+    EXPECT_TRUE(loads(header(2, 2, 24, 0), 1L << 30));  // read only as far as the image: a gigabyte follows it
     EXPECT_FALSE(loads(header(60000, 60000, 24, 0)));
     EXPECT_FALSE(loads(header(4096, 4096, 32, 0)));  // plausible size, but the pixels are not in the file
     EXPECT_FALSE(loads(header(0, 2, 24, 0)));

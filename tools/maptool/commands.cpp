@@ -235,7 +235,7 @@ static int runImport(const Arguments& arguments)
     Picture picture;
     std::string error;
     if (!readPng(path, &picture, &error, true))
-        return fail("%s: cannot read the picture: %s", path, error);
+        return fail("%s: %s", path, error);
     static CityMap city;
     if (!pictureToMap(picture, &city, &error))
         return fail("%s: %s", path, error);

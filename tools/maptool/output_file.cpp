@@ -115,20 +115,22 @@ int writeOutput(const char* path, const std::vector<uint8_t>& bytes, const char*
         return cannot();
     }
 
-    // The temporary file sits beside the target so that rename replaces it in one step.
+    // The temporary file sits beside the target so that rename replaces it in one step. A signal the
+    // caller ignores (nohup) stays ignored.
     struct sigaction cleanup {}, saved[std::size(cleanupSignals)];
     cleanup.sa_handler = removeTempAndRaise;
     cleanup.sa_flags = SA_RESETHAND;
     sigset_t mask;
     blockCleanupSignals(true, &mask);
     for (size_t i = 0; i < std::size(cleanupSignals); ++i)
-        sigaction(cleanupSignals[i], &cleanup, &saved[i]);
+        if (sigaction(cleanupSignals[i], nullptr, &saved[i]) == 0 && saved[i].sa_handler != SIG_IGN)
+            sigaction(cleanupSignals[i], &cleanup, nullptr);
     std::snprintf(pendingTemp, sizeof pendingTemp, "%s.XXXXXX", target.c_str());
     int fd = mkstemp(pendingTemp);
+    int failure = fd < 0 ? errno : 0;
     tempPending = fd >= 0;
     blockCleanupSignals(false, &mask);
 
-    int failure = fd < 0 ? errno : 0;
     if (fd >= 0) {
         failure = fillTemp(fd, bytes, exists ? &old : nullptr) ? 0 : errno;
         failure = close(fd) != 0 && failure == 0 ? errno : failure;

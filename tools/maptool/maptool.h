@@ -25,7 +25,7 @@ struct Picture {
     int width = 0;   // pixels
     int height = 0;  // pixels
     std::vector<uint8_t> rgba;
-    std::vector<InexactPixel> inexact;  // in pixel order; empty for an 8-bit file
+    std::vector<InexactPixel> inexact;  // in pixel order; empty when every colour is exact
 };
 // Reads a PNG as 8-bit RGBA without colour conversion; false with a reason in *error. With
 // cityPicture, a picture that is not 170 x 170 is refused from its header, before any pixel is decoded.

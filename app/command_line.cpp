@@ -73,7 +73,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 // The textures are what a start cannot do without; the first of them stands for the set.
 static bool holdsData(const fs::path& folder)
 {
-    FILE* grass = openDataFile((folder / "Data/Grass.bmp").c_str(), "rb");
+    FILE* grass = openDataFile((folder / "Data/Grass.bmp").c_str());
     if (grass)
         std::fclose(grass);
     return grass != nullptr;

@@ -1,4 +1,5 @@
-// Writes the fuzz targets' seed corpora: valid map, BMP and TGA files, and truncated and misheaded variants.
+// Writes the fuzz targets' seed corpora: valid map, BMP and TGA files, truncated and misheaded variants,
+// and headers that claim far more than their file holds.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -115,6 +116,7 @@ int main(int argc, char** argv)
     longer.insert(longer.end(), {1, 2, 3, 4});
     Bytes badMagic = map;
     badMagic[0] = 'k';
+    Bytes zeros(map.size(), 0);
     const std::pair<const char*, Bytes> maps[] = {
         {"valid", map},
         {"trailing", longer},
@@ -129,11 +131,18 @@ int main(int argc, char** argv)
         {"version-1", truncated(mapFile(1, mapSize, mapSize), 100)},
         {"rows-169", truncated(mapFile(2, 169, mapSize), 100)},
         {"columns-171", truncated(mapFile(2, mapSize, 171), 100)},
+        {"all-zero", zeros},
     };
 
     Bytes bmp24 = bmpFile(5, 3, 24, false);
     Bytes badBmp = bmp24;
     badBmp[1] = 'A';
+    // Headers that claim far more than the file holds, or put the pixels far past its end.
+    Bytes claimsHuge = truncated(bmpFile(16384, 16384, 24, false), 200);
+    Bytes rleHuge = truncated(bmpFile(16384, 1024, 8, true), 2000);
+    rleHuge[30] = 1;  // BI_RLE8
+    Bytes farPixels = bmp24;
+    farPixels[12] = 0x40;  // pixel offset 4 MiB
     const std::pair<const char*, Bytes> bmps[] = {
         {"rgb24-5x3", bmp24},
         {"rgb24-4x4", bmpFile(4, 4, 24, false)},
@@ -146,6 +155,9 @@ int main(int argc, char** argv)
         {"short-pixels", truncated(bmp24, bmp24.size() - 5)},
         {"short-header", truncated(bmp24, 30)},
         {"bad-magic", badBmp},
+        {"claims-16384", claimsHuge},
+        {"rle8-claims-16384", rleHuge},
+        {"pixels-far-away", farPixels},
     };
 
     Bytes tga24 = tgaFile(2, 4, 4, 24);
@@ -162,6 +174,8 @@ int main(int argc, char** argv)
         {"rle-type", tgaFile(10, 2, 2, 24)},
         {"side-3", tgaFile(2, 3, 2, 24)},
         {"side-1024", truncated(tgaFile(2, 1024, 2, 8), 64)},
+        {"claims-512x512", truncated(tgaFile(2, 512, 512, 32), 100)},
+        {"id-past-end", truncated(tgaFile(2, 2, 2, 8, 255), 30)},
         {"depth-16", tgaFile(2, 2, 2, 16)},
     };
 

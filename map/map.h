@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A cell value: 0 grass, 1-5 buildings, 6 cliff, 7-22 road pieces, 23 and above draw nothing.
 using TileType = uint32_t;
@@ -39,9 +40,11 @@ constexpr int mapFileBytes = mapHeaderBytes + mapCellBytes;         // 115623
 // Checks a whole map file held in memory and, only if it is valid, copies its cells into *into.
 // Returns null on success, else the message the viewer shows under "MAP LOAD ERROR".
 const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into);
-// Reads and checks a map file, filling *into only when it is valid; null or the message, as above.
+// Reads and checks the regular file at exactly path, filling *into only when it is valid; null or
+// the message, as above ("Map could not be loaded." for a missing, special or unreadable file).
 const char* readCityMap(const char* path, CityMap* into);
-// Reads a city file into the grid, reporting failures under "MAP LOAD ERROR"; a failure leaves the grid untouched.
+// Reads a city file, found as the viewer finds its data files, into the grid, reporting failures
+// under "MAP LOAD ERROR"; a failure leaves the grid untouched.
 void loadCityMap(const char* path);
 
 // Four consecutive display lists.
@@ -58,9 +61,9 @@ extern std::string cityMapPath;
 // Compiles the four tile lists in the current context, then loads cityMapPath.
 void buildTileLists();
 
-// ---- Map editing, for the tools: the one writer and the one road rule.
-// Writes a complete map file (header and cells) atomically; false when it cannot be written whole.
-bool writeCityMap(const char* path, const CityMap& map);
+// ---- Map editing, for the tools: the file's bytes and the one road rule.
+// The complete map file (header and cells) of map.
+std::vector<unsigned char> encodeCityMap(const CityMap& map);
 // True for the sixteen road pieces, types 7 to 22.
 inline bool isRoad(TileType type)
 {
@@ -70,6 +73,3 @@ inline bool isRoad(TileType type)
 unsigned roadMaskAt(const CityMap& map, int row, int column);
 // Gives every road piece the type 7 + its neighbour mask; returns how many cells changed.
 int fixRoadPieces(CityMap* map);
-// Replaces path with size bytes through a temporary file in the same folder, so that a failed
-// write leaves the old file (or no file) behind; false when the bytes cannot be written whole.
-bool writeFileAtomically(const char* path, const void* bytes, size_t size);

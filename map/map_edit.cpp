@@ -1,14 +1,7 @@
-// Map editing for the tools: the map file writer, atomic file replacement and the road-piece rule.
+// Map editing for the tools: the map file's bytes and the road-piece rule.
 #include "map/map.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 static void putInt32(unsigned char* p, uint32_t v)
@@ -19,46 +12,7 @@ static void putInt32(unsigned char* p, uint32_t v)
     p[3] = uint8_t(v >> 24);
 }
 
-// The mode a new file gets from open(2) with 0666 under the current umask.
-static mode_t defaultFileMode()
-{
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-bool writeFileAtomically(const char* path, const void* bytes, size_t size)
-{
-    std::string temp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    // mkstemp makes the file private; keep the mode of the file being replaced, or the usual one.
-    struct stat old {};
-    mode_t mode = stat(path, &old) == 0 ? (old.st_mode & 07777) : defaultFileMode();
-    bool ok = fchmod(fd, mode) == 0;
-    const unsigned char* p = static_cast<const unsigned char*>(bytes);
-    size_t left = size;
-    while (ok && left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path) == 0)
-        return true;
-    unlink(temp.c_str());
-    return false;
-}
-
-bool writeCityMap(const char* path, const CityMap& map)
+std::vector<unsigned char> encodeCityMap(const CityMap& map)
 {
     std::vector<unsigned char> bytes(mapFileBytes, 0);
     std::memcpy(bytes.data(), "KESTRA MAP", 10);  // byte 10 stays NUL
@@ -70,7 +24,7 @@ bool writeCityMap(const char* path, const CityMap& map)
         putInt32(p, cell);
         p += 4;
     }
-    return writeFileAtomically(path, bytes.data(), bytes.size());
+    return bytes;
 }
 
 unsigned roadMaskAt(const CityMap& map, int row, int column)

@@ -38,15 +38,14 @@ const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into)
     return nullptr;
 }
 
-const char* readCityMap(const char* path, CityMap* into)
+// Reads and checks an open map file, then closes it; null or the message, as readCityMap.
+static const char* readOpenMap(FILE* file, CityMap* into)
 {
-    FILE* file = openDataFile(path, "rb");
     if (!file)
         return cannotOpen;
     // Only the header and the cells matter; anything after them is ignored unread.
     std::vector<unsigned char> bytes(mapFileBytes);
     size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    // A name that opens but cannot be read (a directory, an I/O error) is as unusable as a missing file.
     bool readFailed = std::ferror(file) != 0;
     std::fclose(file);
     if (readFailed)
@@ -54,8 +53,13 @@ const char* readCityMap(const char* path, CityMap* into)
     return parseCityMap(bytes.data(), got, into);
 }
 
+const char* readCityMap(const char* path, CityMap* into)
+{
+    return readOpenMap(openRegularFile(path), into);
+}
+
 void loadCityMap(const char* path)
 {
-    if (const char* message = readCityMap(path, &cityMap))
+    if (const char* message = readOpenMap(openDataFile(path), &cityMap))
         messageBox(message, "MAP LOAD ERROR", MessageIcon::information);
 }

@@ -118,10 +118,13 @@ intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wPara
 // Queues WM_QUIT with exitCode as its wParam.
 void postQuitMessage(int exitCode);
 
-// ---- Data files.
+// ---- Data files. Both open for reading only a regular file, and never block on a FIFO or device;
+// otherwise they return null with errno set, EINVAL for a folder, FIFO, device or socket.
+// Opens exactly path (the tools' inputs).
+FILE* openRegularFile(const char* path);
 // Opens a data file by a path as the program names it ("Data/Grass.bmp", "data/Terminal8.tga").
 // A path that does not exist as written is matched component by component, ignoring case.
-FILE* openDataFile(const char* path, const char* mode);
+FILE* openDataFile(const char* path);
 
 // A bitmap as Windows' LoadImage leaves it: 24-bit blue-green-red pixels, rows bottom to top,
 // each row padded to a multiple of 4 bytes.
@@ -130,8 +133,9 @@ struct Bitmap {
     int height = 0;  // pixels
     std::vector<uint8_t> bits;
 };
-// Reads a BMP file of any depth the backend understands (found as openDataFile finds it) and
-// converts it to the layout above; false when the file is missing or unreadable.
+// Reads a BMP file of any depth the backend understands (found as openDataFile finds it), no
+// further than its header says the image reaches, and converts it to the layout above; false when
+// the file is missing, not a regular file or unreadable.
 bool loadBitmap(const char* path, Bitmap* out);
 // Writes bitmap as an uncompressed 24-bit BMP file at exactly path; false on failure. For the tools.
 bool saveBitmap(const char* path, const Bitmap& bitmap);

@@ -1,13 +1,17 @@
-// SDL2 backend of the data-file part of the platform contract: case-insensitive path resolution,
-// BMP reading into the bottom-up 24-bit layout, and BMP writing for the tools.
+// SDL2 backend of the data-file part of the platform contract: opening regular files only,
+// case-insensitive path resolution, bounded BMP reading into the bottom-up 24-bit layout, and BMP
+// writing for the tools.
 #include "platform/platform.h"
 
 #include <SDL.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -80,13 +84,36 @@ static std::string resolveDataPath(const char* path)
     return resolveFrom(prefix, parts, 0, &resolved) ? resolved : std::string();
 }
 
-FILE* openDataFile(const char* path, const char* mode)
+FILE* openRegularFile(const char* path)
 {
-    std::string resolved = resolveDataPath(path);
-    return std::fopen(resolved.empty() ? path : resolved.c_str(), mode);
+    // Non-blocking, so that opening a FIFO with no writer returns at once and fstat can refuse it.
+    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    // Reads then block as usual.
+    struct stat info;
+    const int error = ::fstat(fd, &info) != 0     ? errno
+                      : !S_ISREG(info.st_mode)    ? EINVAL
+                      : ::fcntl(fd, F_SETFL, 0) != 0 ? errno
+                                                     : 0;
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    FILE* file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
 }
 
-static uint32_t readLe(const std::vector<uint8_t>& b, size_t at, int bytes)
+FILE* openDataFile(const char* path)
+{
+    std::string resolved = resolveDataPath(path);
+    return openRegularFile(resolved.empty() ? path : resolved.c_str());
+}
+
+static uint32_t readLe(const uint8_t* b, size_t at, int bytes)
 {
     uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i)
@@ -94,14 +121,18 @@ static uint32_t readLe(const std::vector<uint8_t>& b, size_t at, int bytes)
     return v;
 }
 
-// SDL's reader trusts the header's size and allocates for it before reading a single pixel, so a
-// few bytes could ask for gigabytes. A header must describe a sane image its file can hold.
-static bool plausibleBmp(const std::vector<uint8_t>& b)
+// The bytes from the start of a BMP file that its image needs, judged from the first size bytes of
+// its header, or 0 when the header does not describe a sane image. SDL's reader trusts the header's
+// size and allocates for it before reading a single pixel, and the file may go on far past the
+// image, so neither is read further than this. *exact is false for run-length data, whose size is
+// only bounded: at worst two bytes a pixel and an end-of-line code a row.
+static size_t bmpBytesNeeded(const uint8_t* b, size_t size, bool* exact)
 {
     constexpr int64_t maxSide = 16384;
     constexpr int64_t maxPixels = int64_t(1) << 24;
-    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
-        return false;
+    constexpr uint32_t maxPixelOffset = 1 << 16;  // headers, masks and a 256-colour palette fit many times
+    if (size < 26 || b[0] != 'B' || b[1] != 'M')
+        return 0;
     const uint32_t pixelOffset = readLe(b, 10, 4);
     const uint32_t infoSize = readLe(b, 14, 4);
     int64_t width, height;
@@ -111,8 +142,8 @@ static bool plausibleBmp(const std::vector<uint8_t>& b)
         height = readLe(b, 20, 2);
         bitsPerPixel = readLe(b, 24, 2);
     } else {
-        if (b.size() < 34)
-            return false;
+        if (size < 34)
+            return 0;
         width = static_cast<int32_t>(readLe(b, 18, 4));
         height = static_cast<int32_t>(readLe(b, 22, 4));
         bitsPerPixel = readLe(b, 28, 2);
@@ -120,28 +151,44 @@ static bool plausibleBmp(const std::vector<uint8_t>& b)
     }
     height = height < 0 ? -height : height;
     if (width < 1 || height < 1 || width > maxSide || height > maxSide || width * height > maxPixels)
-        return false;
-    if (bitsPerPixel == 0 || bitsPerPixel > 32)
-        return false;
-    // Run-length data has no fixed size; every other layout must fit in the file whole.
-    const bool runLength = compression == 1 || compression == 2;
-    const int64_t rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-    return runLength || int64_t(pixelOffset) + rowBytes * height <= int64_t(b.size());
+        return 0;
+    if (bitsPerPixel == 0 || bitsPerPixel > 32 || pixelOffset < 26 || pixelOffset > maxPixelOffset)
+        return 0;
+    *exact = compression != 1 && compression != 2;
+    const int64_t pixelBytes = *exact ? (width * bitsPerPixel + 31) / 32 * 4 * height : (2 * width + 2) * height + 2;
+    return size_t(pixelOffset + pixelBytes);
+}
+
+// The bytes of the regular BMP file up to the end of its image; empty when the header is not sane
+// or an uncompressed image is cut short.
+static std::vector<uint8_t> readBmpBytes(FILE* file)
+{
+    struct stat info;
+    std::vector<uint8_t> bytes(34);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    bool exact = true;
+    size_t needed = bmpBytesNeeded(bytes.data(), bytes.size(), &exact);
+    if (needed == 0 || ::fstat(::fileno(file), &info) != 0 || (exact && needed > size_t(info.st_size)))
+        return {};
+    needed = std::min(needed, size_t(info.st_size));
+    if (needed <= bytes.size())
+        return bytes;
+    const size_t start = bytes.size();
+    bytes.resize(needed);
+    bytes.resize(start + std::fread(bytes.data() + start, 1, needed - start, file));
+    if (exact && bytes.size() < needed)
+        bytes.clear();
+    return bytes;
 }
 
 bool loadBitmap(const char* path, Bitmap* out)
 {
-    FILE* file = openDataFile(path, "rb");
+    FILE* file = openDataFile(path);
     if (!file)
         return false;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t got;
-    constexpr size_t maxFileBytes = size_t(1) << 28;  // far above any image plausibleBmp accepts
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= maxFileBytes)
-        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::vector<uint8_t> bytes = readBmpBytes(file);
     std::fclose(file);
-    if (bytes.size() > maxFileBytes || !plausibleBmp(bytes))
+    if (bytes.empty())
         return false;
     SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     if (!stream)

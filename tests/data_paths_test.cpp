@@ -1,5 +1,6 @@
 // Data paths: "data/" and "Data/" reach one folder whatever its spelling; missing files stay missing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,7 @@ protected:
 // The start of a file as openDataFile finds it, or "<missing>".
 static std::string readVia(const char* path)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(openDataFile(path, "rb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(openDataFile(path), std::fclose);
     char buffer[64] = {};
     return file ? std::string(buffer, std::fread(buffer, 1, sizeof buffer, file.get())) : "<missing>";
 }
@@ -62,9 +63,14 @@ TEST_F(DataPaths, ExactSpellingWinsAndMissingFilesStayMissing)
     EXPECT_EQ(readVia("Data/Road.bmp"), "lower");
     EXPECT_EQ(readVia("Data/Grass.bmp"), "exact");
     EXPECT_EQ(readVia("data/Grass.bmp"), "exact wins");
-    for (const char* path : {"Data/Sky.bmp", "data/Grass.bmp/inner", "Other/Grass.bmp", ""})
+    // Only regular files open: a FIFO with no writer or a device must not hang or flood the viewer.
+    mkfifo("Data/Road.bmp", 0644);
+    fs::create_symlink("/dev/zero", "data/Rooftop.bmp");
+    for (const char* path : {"Data/Sky.bmp", "data/Grass.bmp/inner", "Other/Grass.bmp", "", "data", "Data/Road.bmp",
+                             "data/Rooftop.bmp"})
         EXPECT_EQ(readVia(path), "<missing>") << path;
     Bitmap bitmap;
-    EXPECT_FALSE(loadBitmap("data/Sky.bmp", &bitmap));
+    for (const char* path : {"data/Sky.bmp", "Data/Road.bmp", "Data/Rooftop.bmp"})
+        EXPECT_FALSE(loadBitmap(path, &bitmap)) << path;
     EXPECT_FALSE(loadBitmap("data/Grass.bmp", &bitmap)) << "not a BMP";
 }

@@ -1,5 +1,8 @@
 // The bitmap font and the text printer against a real Mesa context: glyph lists, cells, advance and GL state.
+#include <sys/stat.h>
 
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -98,11 +101,22 @@ TEST_F(Font, LeavesTheSameStateWhateverCameBefore)
     glDisable(GL_BLEND);
 }
 
-TEST_F(Font, WithoutItsImageStillBuildsListsAndDrawsUntextured)
+TEST_F(Font, WithoutItsImageSaysWhyAndStillBuildsListsAndDrawsUntextured)
 {
-    deleteFont();
-    fs::remove(dir / "data" / "Terminal8.tga");
-    EXPECT_TRUE(buildFont(640, 480));
+    const fs::path font = dir / "data" / "Terminal8.tga";
+    for (auto [make, reason] : std::initializer_list<std::pair<std::function<void()>, const char*>>{
+             {[&] { writeBytes(font, tgaFile(10, 4, 4, 32)); }, "not an uncompressed true-colour or grey-scale TGA image"},
+             {[&] { mkfifo(font.c_str(), 0644); }, "not a regular file"},
+             {[] {}, "No such file or directory"}}) {
+        deleteFont();
+        fs::remove(font);
+        make();
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(buildFont(640, 480));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("data/Terminal8.tga: ") + reason + "; the text is drawn without its font\n");
+    }
+    fs::remove(font);
     EXPECT_EQ(captureGlyphs([] { printText(0, 100, 0, "ok"); }).size(), 2u);
     GLuint base = fontState.listBase;
     deleteFont();

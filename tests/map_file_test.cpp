@@ -1,6 +1,8 @@
 // The map file reader: format checks, the messages it shows, and that a failure never touches the grid.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -91,8 +93,10 @@ TEST_F(MapFile, ValidFileFillsTheGridInRowMajorOrderKeepingLargeValuesAndIgnorin
 
 TEST_F(MapFile, MissingOrUnreadableFileIsReported)
 {
-    // A directory opens on Linux but cannot be read.
-    for (const fs::path& path : {dir / "nothing.map", dir}) {
+    // A directory opens on Linux but cannot be read; a FIFO or device is refused before any read.
+    mkfifo((dir / "fifo.map").c_str(), 0644);
+    fs::create_symlink("/dev/zero", dir / "zero.map");
+    for (const fs::path& path : {dir / "nothing.map", dir, dir / "fifo.map", dir / "zero.map"}) {
         EXPECT_EQ(loadPath(path.string()), "MAP LOAD ERROR: Map could not be loaded.\n");
         EXPECT_TRUE(gridIsFrom(40));
     }

@@ -129,9 +129,12 @@ TEST_F(Textures, PaletteAndThirtyTwoBitFilesGiveTheSameTexelsAsTwentyFourBit)
     for (int i = 0; i < picW * picH; ++i)  // texture row 0 is the bottom of the picture
         expected += bgr(i % picW, picH - 1 - i / picW);
     for (auto [name, bytes] : {std::pair{"rgb24.bmp", testBmp(24)}, {"palette8.bmp", testBmp(8)},
-                               {"xrgb32.bmp", testBmp(32)}, {"topdown24.bmp", testBmp(24, true)}}) {
+                               {"xrgb32.bmp", testBmp(32)}, {"topdown24.bmp", testBmp(24, true)},
+                               {"trailing.bmp", testBmp(24)}}) {
         SCOPED_TRACE(name);
         std::ofstream(dir / name, std::ios::binary) << bytes;
+        if (std::string(name) == "trailing.bmp")
+            fs::resize_file(dir / name, 1u << 30);  // read only as far as the image reaches
         GLuint slot = 0;
         ASSERT_TRUE(loadBmpTexture(name, slot));
         EXPECT_EQ(level0(slot, GL_TEXTURE_WIDTH), picW);
@@ -145,10 +148,13 @@ TEST_F(Textures, PaletteAndThirtyTwoBitFilesGiveTheSameTexelsAsTwentyFourBit)
 
 TEST_F(Textures, CorruptOrMissingFileIsACleanFailure)
 {
-    Bytes truncated = testBmp(24), hugeWidth = testBmp(24);
+    // The header is checked against the file before the image is allocated.
+    auto patched = [](size_t at, Bytes value) { return testBmp(24).replace(at, value.size(), value); };
+    Bytes truncated = testBmp(24);
     truncated.resize(truncated.size() - 20);
-    hugeWidth[18] = hugeWidth[19] = hugeWidth[20] = '\xff';  // width far beyond the pixel data
-    for (auto [name, bytes] : {std::pair{"truncated.bmp", truncated}, {"huge.bmp", hugeWidth},
+    for (auto [name, bytes] : {std::pair{"truncated.bmp", truncated}, {"huge.bmp", patched(18, "\xff\xff\xff")},
+                               {"square60000.bmp", patched(18, Bytes("\x60\xea\0\0\x60\xea\0\0", 8))},
+                               {"width0.bmp", patched(18, Bytes(4, '\0'))}, {"depth0.bmp", patched(28, Bytes(2, '\0'))},
                                {"garbage.bmp", Bytes("BM\1\2\3\4\5")}, {"empty.bmp", Bytes{}}, {"absent.bmp", Bytes{}}}) {
         SCOPED_TRACE(name);
         if (std::string(name) != "absent.bmp")

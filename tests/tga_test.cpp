@@ -120,7 +120,11 @@ TEST_F(TgaLoad, RejectionsMakeNoGlCall)
         {"depth16", tgaFile(2, 4, 4, 16), tgaBadDepth},
         {"one byte short", tgaFile(2, 4, 4, 32, counting(63)), tgaShortPixels},
         {"pixels past a long image ID", tgaFile(3, 2, 2, 8, {}, 200), tgaShortPixels},
+        {"fifo", {}, tgaCannotOpen},
+        {"zero", {}, tgaCannotOpen},
     };
+    mkfifo((dir / "fifo").c_str(), 0644);
+    fs::create_symlink("/dev/zero", dir / "zero");
     for (const auto& [name, bytes, code] : cases) {
         if (code != tgaCannotOpen)
             writeBytes(dir / name, bytes);

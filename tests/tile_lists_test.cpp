@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
@@ -160,7 +161,8 @@ TEST_F(TileLists, FourConsecutiveStatelessListsThenTheMapIsLoaded)
     // With a valid city.map in the working directory, the grid is read at the end of the build.
     static CityMap city;
     city.cells[mapSize * 3 + 4] = 6;
-    ASSERT_TRUE(writeCityMap("city.map", city));
+    std::vector<unsigned char> file = encodeCityMap(city);
+    std::ofstream("city.map", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     mapCell(3, 4) = 0;
     testing::internal::CaptureStderr();
     buildTileLists();

@@ -1,8 +1,10 @@
 // The bitmap font: 256 glyph display lists over the font image, and the text printer.
 #include "text/text.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 FontState fontState;
 
@@ -10,13 +12,37 @@ static const char* const fontImagePath = "data/Terminal8.tga";
 constexpr GLsizei glyphCount = 256;
 constexpr float cellSide = 0.0625f;  // one of 16 cells across the texture, in texture coordinates
 
+// Why the TGA reader refused the font image, from its result code and the errno of the open.
+static const char* tgaProblem(int code, int openError)
+{
+    switch (code) {
+    case tgaCannotOpen:
+        return openError == EINVAL ? "not a regular file" : std::strerror(openError);
+    case tgaShortHeader:
+        return "the file ends inside its 18-byte header";
+    case tgaBadType:
+        return "not an uncompressed true-colour or grey-scale TGA image";
+    case tgaBadSide:
+        return "a side is not 2, 4, 8, ..., 512 pixels";
+    case tgaBadDepth:
+        return "the pixel depth is not 8, 24 or 32 bits";
+    default:
+        return "the pixel data is cut short";
+    }
+}
+
 bool buildFont(int width, int height)
 {
     fontState.width = uint32_t(width);
     fontState.height = uint32_t(height);
-    // A missing or rejected image still gets its lists: the text is then drawn untextured.
-    if (loadTgaTexture(fontImagePath, fontState.texture) == 0)
+    // A missing or rejected image still gets its lists: the text is then drawn untextured, and one
+    // line says why.
+    errno = 0;
+    const int loaded = loadTgaTexture(fontImagePath, fontState.texture);
+    if (loaded == 0)
         return false;
+    if (loaded != tgaLoaded)
+        std::fprintf(stderr, "%s: %s; the text is drawn without its font\n", fontImagePath, tgaProblem(loaded, errno));
     fontState.listBase = glGenLists(glyphCount);
     glBindTexture(GL_TEXTURE_2D, fontState.texture);
     for (unsigned k = 0; k < unsigned(glyphCount); ++k) {

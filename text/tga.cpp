@@ -74,8 +74,9 @@ static unsigned char* readTgaPixels(FILE* file, size_t count, int depth)
 
 int loadTgaTexture(const char* path, GLuint texture)
 {
-    // Read-only: the font may be installed where it cannot be written.
-    FILE* file = openDataFile(path, "rb");
+    // Read-only, and only a regular file: the font may be installed where it cannot be written,
+    // and a FIFO in its place must not hang the viewer. Nothing past the pixel block is read.
+    FILE* file = openDataFile(path);
     if (!file)
         return tgaCannotOpen;
     unsigned char bytes[tgaHeaderBytes];

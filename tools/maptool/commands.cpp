@@ -1,5 +1,4 @@
 // kestra-map's command line: option parsing, help texts and the seven commands.
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,13 +10,14 @@
 #include "tools/maptool/maptool.h"
 
 namespace {
-enum Option : unsigned { optOutput = 1, optSeed = 2, optScale = 4 };
+enum Option : unsigned { optOutput = 1, optSeed = 2, optScale = 4, optStrict = 8 };
 
 struct Arguments {
     std::vector<const char*> files;  // positional arguments after the command
     const char* output = nullptr;
     const char* seed = nullptr;
     const char* scale = nullptr;
+    const char* strict = nullptr;  // any text: --strict was given
     bool help = false;
 };
 
@@ -93,12 +93,23 @@ static bool readMapOrSay(const char* path, CityMap* map)
     return true;
 }
 
-static bool writeMapOrSay(const char* path, const CityMap& map)
+// Writes a command's output, refusing to replace input, the file it read; the exit status.
+static int writeOrSay(const char* path, const std::vector<uint8_t>& bytes, const char* input)
 {
-    if (writeCityMap(path, map))
-        return true;
-    fail("cannot write %s: %s", path, std::strerror(errno));
-    return false;
+    std::string error;
+    int status = writeOutput(path, bytes, input, &error);
+    if (status != exitOk)
+        std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+    return status;
+}
+
+static int writePngOrSay(const char* path, const Picture& picture, const char* input)
+{
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!encodePng(picture, &bytes, &error))
+        return fail("cannot write %s: %s", path, error);
+    return writeOrSay(path, bytes, input);
 }
 
 // ---- The commands.
@@ -119,8 +130,8 @@ static int runGenerate(const Arguments& arguments)
     const char* output = arguments.output ? arguments.output : "city.map";
     static CityMap city;
     generateCity(seed, &city);
-    if (!writeMapOrSay(output, city))
-        return exitFailure;
+    if (int status = writeOrSay(output, encodeCityMap(city), nullptr))
+        return status;
     std::printf("%s: city of seed %llu written\n", output, static_cast<unsigned long long>(seed));
     return exitOk;
 }
@@ -152,16 +163,31 @@ static int runCheck(const Arguments& arguments)
         std::printf("  ... and %zu more; kestra-map fix-roads %s corrects them all\n",
                     summary.wrongPieces.size() - listed, path);
     std::printf("Start tile (row %d, column %d): %s, %s\n", summary.start.row, summary.start.column,
-                describeTile(summary.startType).c_str(),
-                summary.startOpen ? "open" : "blocked: the camera cannot move from it");
-    if (summary.roadTiles == 0)
-        std::printf("Road network: no road tiles\n");
-    else if (summary.roadParts == 1)
-        std::printf("Road network: connected, %d road tiles\n", summary.roadTiles);
+                describeTile(summary.startType).c_str(), summary.startOpen ? "open" : "blocked");
+    const size_t pieces = summary.roadPieces.size();
+    if (pieces <= 1)
+        std::printf("Road network: %d road tiles%s\n", summary.roadTiles, pieces ? ", connected" : "");
     else
-        std::printf("Road network: not connected, %d separate parts; the largest holds %d of %d road tiles\n",
-                    summary.roadParts, summary.largestRoadPart, summary.roadTiles);
-    return exitOk;
+        std::printf("Road network: %d road tiles in %zu pieces\n", summary.roadTiles, pieces);
+
+    // What makes the city hard to drive, with where to look, on standard error.
+    int warnings = 0;
+    if (!summary.startOpen) {
+        ++warnings;
+        std::fprintf(stderr, "%s: %s: warning: the start tile (row %d, column %d) is %s; the camera cannot move from it\n",
+                     program, path, summary.start.row, summary.start.column, describeTile(summary.startType).c_str());
+    }
+    if (pieces > 1) {
+        ++warnings;
+        std::fprintf(stderr, "%s: %s: warning: the roads are in %zu pieces that do not join:\n", program, path, pieces);
+        for (size_t i = 0; i < pieces && i < listed; ++i)
+            std::fprintf(stderr, "  %d road tile%s, one at row %d, column %d\n", summary.roadPieces[i].tiles,
+                         summary.roadPieces[i].tiles == 1 ? "" : "s", summary.roadPieces[i].first.row,
+                         summary.roadPieces[i].first.column);
+        if (pieces > listed)
+            std::fprintf(stderr, "  ... and %zu more pieces\n", pieces - listed);
+    }
+    return arguments.strict && warnings > 0 ? exitFailure : exitOk;
 }
 
 static bool parseScale(const char* text, int* scale)
@@ -184,10 +210,7 @@ static int runRender(const Arguments& arguments)
     static CityMap city;
     if (!readMapOrSay(arguments.files[0], &city))
         return exitFailure;
-    std::string error;
-    if (!writePng(arguments.output, renderMap(city, scale), &error))
-        return fail("cannot write %s: %s", arguments.output, error);
-    return exitOk;
+    return writePngOrSay(arguments.output, renderMap(city, scale), arguments.files[0]);
 }
 
 static int runExport(const Arguments& arguments)
@@ -198,9 +221,8 @@ static int runExport(const Arguments& arguments)
     int above = 0;
     for (TileType cell : city.cells)
         above += cell > nothingType;
-    std::string error;
-    if (!writePng(arguments.output, mapToPicture(city), &error))
-        return fail("cannot write %s: %s", arguments.output, error);
+    if (int status = writePngOrSay(arguments.output, mapToPicture(city), arguments.files[0]))
+        return status;
     if (above > 0)
         std::fprintf(stderr, "%s: note: %d cells above 23 are painted as nothing; import gives them 23\n", program,
                      above);
@@ -212,23 +234,18 @@ static int runImport(const Arguments& arguments)
     const char* path = arguments.files[0];
     Picture picture;
     std::string error;
-    if (!readPng(path, &picture, &error))
-        return fail("%s: cannot read the picture: %s", path, error);
+    if (!readPng(path, &picture, &error, true))
+        return fail("%s: %s", path, error);
     static CityMap city;
     if (!pictureToMap(picture, &city, &error))
         return fail("%s: %s", path, error);
     fixRoadPieces(&city);
-    if (!writeMapOrSay(arguments.output, city))
-        return exitFailure;
-    return exitOk;
+    return writeOrSay(arguments.output, encodeCityMap(city), path);
 }
 
 static int runFixRoads(const Arguments& arguments)
 {
     const char* path = arguments.files[0];
-    // The viewer's reader also finds a file under another letter case; rewrite only the named file.
-    if (access(path, F_OK) != 0)
-        return fail("%s: %s", path, std::strerror(errno));
     static CityMap city;
     if (!readMapOrSay(path, &city))
         return exitFailure;
@@ -237,8 +254,8 @@ static int runFixRoads(const Arguments& arguments)
         std::printf("%s: every road piece already matches its neighbours\n", path);
         return exitOk;
     }
-    if (!writeMapOrSay(path, city))
-        return exitFailure;
+    if (int status = writeOrSay(path, encodeCityMap(city), nullptr))
+        return status;
     std::printf("%s: %d road pieces corrected\n", path, changed);
     return exitOk;
 }
@@ -250,12 +267,15 @@ static const Command commands[] = {
      "Grows a city from a seed and writes it as a map file (default city.map). The same seed always\n"
      "gives the same file; without --seed the bundled city is made.\n",
      optOutput | optSeed, 0, runGenerate},
-    {"check", "check FILE",
+    {"check", "check [--strict] FILE",
      "Reads FILE with the viewer's own reader and prints its verdict: on failure the viewer's\n"
      "\"MAP LOAD ERROR\" line on standard error and exit status 1; otherwise an OK line and a summary:\n"
      "tiles of each kind, road pieces that do not match their neighbours, the camera's start tile\n"
-     "(row 168, column 2) and whether the camera can move there, and whether the roads are connected.\n",
-     0, 1, runCheck},
+     "(row 168, column 2) and the road tiles. Warnings go to standard error: a start tile the camera\n"
+     "cannot move from (with its type), and roads in pieces that do not join (each piece's size and\n"
+     "one of its tiles). The exit status is 0 when the viewer loads the map; with --strict, 1 when\n"
+     "there is a warning.\n",
+     optStrict, 1, runCheck},
     {"render", "render FILE -o PICTURE.png [--scale K]",
      "Draws FILE from above as a PNG, K x K pixels per tile (default 4, at most 32), row 0 at the\n"
      "top and column 0 at the left. Roads show their joins to neighbouring road tiles; a yellow dot\n"
@@ -266,8 +286,9 @@ static const Command commands[] = {
      optOutput, 1, runExport},
     {"import", "import PICTURE.png -o FILE",
      "Turns a 170x170 picture painted in the legend colours into a map file, joining every road\n"
-     "piece to its neighbours. A picture of another size, an unreadable file or a pixel of a colour\n"
-     "outside the legend is refused, and nothing is written.\n",
+     "piece to its neighbours. A picture of another size, an unreadable file or pixels that are not\n"
+     "exactly an opaque legend colour are refused, and nothing is written; the refusal counts such\n"
+     "pixels and lists the first ten with their colour and the nearest legend colour.\n",
      optOutput, 1, runImport},
     {"fix-roads", "fix-roads FILE",
      "Gives every road piece in FILE the type that matches its neighbouring road tiles, replacing\n"
@@ -292,8 +313,9 @@ static void printToolHelp()
     for (const Command& command : commands)
         std::printf("  %s %s\n", program, command.usage);
     std::printf("\n%s COMMAND --help shows the help of one command.\n"
-                "Writes go to a temporary file that replaces the output only once it is complete.\n"
-                "Exit status: 0 success, 1 failure, 2 wrong usage.\n\n%s",
+                "Writes go to a temporary file beside the output that replaces it only once complete; a\n"
+                "link is followed, a folder, device, FIFO or socket is refused, and so is the input file.\n"
+                "Exit status: 0 success, 1 failure, 2 wrong usage (also an output that is the input).\n\n%s",
                 program, legendText().c_str());
 }
 
@@ -326,7 +348,7 @@ static int usageError(const Command* command, const std::string& message)
     return exitUsage;
 }
 
-int runMapTool(int argc, char** argv)
+static int runCommandLine(int argc, char** argv)
 {
     if (argc < 2)
         return usageError(nullptr, "no command given");
@@ -357,6 +379,9 @@ int runMapTool(int argc, char** argv)
         } else if (argument == "--scale") {
             value = &arguments.scale;
             option = optScale;
+        } else if (argument == "--strict") {
+            value = &arguments.strict;
+            option = optStrict;
         } else if (argument.size() > 1 && argument[0] == '-') {
             return usageError(command, "unknown option '" + argument + "'");
         } else {
@@ -372,9 +397,14 @@ int runMapTool(int argc, char** argv)
             message += " option";
             return usageError(command, message);
         }
-        if (i + 1 >= argc)
+        if (*value)
+            return usageError(command, argument + " given twice");
+        if (option == optStrict)
+            *value = argv[i];
+        else if (i + 1 >= argc)
             return usageError(command, argument + " needs a value");
-        *value = argv[++i];
+        else
+            *value = argv[++i];
     }
     if (arguments.help) {
         printCommandHelp(*command);
@@ -387,4 +417,18 @@ int runMapTool(int argc, char** argv)
     if ((command->options & optOutput) && command->files > 0 && !arguments.output)
         return usageError(command, std::string("'") + command->name + "' needs -o with the output file");
     return command->run(arguments);
+}
+
+int runMapTool(int argc, char** argv)
+{
+    int status = runCommandLine(argc, argv);
+    // Output lost on a full disk or a closed pipe is a failure, not a success.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write standard output: %s\n", program,
+                     errno ? std::strerror(errno) : "write error");
+        std::clearerr(stdout);
+        return exitFailure;
+    }
+    return status;
 }

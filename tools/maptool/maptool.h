@@ -13,16 +13,35 @@ constexpr uint64_t defaultCitySeed = 2015;  // the bundled city
 void generateCity(uint64_t seed, CityMap* map);
 
 // ---- Pictures.
+// A pixel whose colour in the file has no exact 8-bit value: a 16-bit colour between two 8-bit steps,
+// or a palette index beyond the palette.
+struct InexactPixel {
+    size_t index = 0;    // y * width + x
+    std::string colour;  // as the file has it, e.g. "16-bit #0000A0FF0000", "palette index 200 of 16"
+    bool rounded = true; // the picture holds the nearest 8-bit colour; false: the file gives no colour
+};
 // 8-bit red, green, blue, alpha pixels, rows top first, no padding.
 struct Picture {
     int width = 0;   // pixels
     int height = 0;  // pixels
     std::vector<uint8_t> rgba;
+    std::vector<InexactPixel> inexact;  // in pixel order; empty when every colour is exact
 };
-// Reads any PNG as 8-bit RGBA without colour conversion; false with a reason in *error.
-bool readPng(const char* path, Picture* out, std::string* error);
-// Writes an opaque RGB PNG atomically; false with a reason in *error.
-bool writePng(const char* path, const Picture& picture, std::string* error);
+// Reads a PNG as 8-bit RGBA without colour conversion; false with a reason in *error. With
+// cityPicture, a picture that is not 170 x 170 is refused from its header, before any pixel is decoded.
+bool readPng(const char* path, Picture* out, std::string* error, bool cityPicture = false);
+// Encodes an opaque RGB PNG into *out; false with a reason in *error.
+bool encodePng(const Picture& picture, std::vector<uint8_t>* out, std::string* error);
+// Empty when a picture of width x height pixels can be a city picture, else why not.
+std::string cityPictureSizeError(unsigned width, unsigned height);
+
+// ---- Output files. Replaces the file at path (or, for a symbolic link, the file it leads to) with
+// bytes through a temporary file beside it, renamed over it only once complete and removed on
+// failure or on SIGINT, SIGTERM, SIGHUP and SIGXFSZ. An existing output keeps its mode (and its owner
+// where the user may set it). Refuses a folder, device, FIFO or socket and a file the user cannot
+// write (1), and the file input names, however reached (2), writing nothing. Returns 0, 1 or 2 with
+// the reason in *error.
+int writeOutput(const char* path, const std::vector<uint8_t>& bytes, const char* input, std::string* error);
 
 // ---- The painting legend: one colour per tile kind.
 struct LegendEntry {
@@ -34,8 +53,9 @@ constexpr TileType nothingType = 23;  // every value from 23 up draws nothing; p
 extern const LegendEntry legend[9];
 // The 170 x 170 painting of a map: pixel (x, y) is column x, row y.
 Picture mapToPicture(const CityMap& map);
-// Turns a painting back into cells (road pieces get the bare road type 7); false with a message
-// naming the first problem (size, or pixel position and colour) in *error, *map untouched.
+// Turns a painting back into cells (road pieces get the bare road type 7); false with the reason in
+// *error, *map untouched: the size, or how many pixels are not exactly a legend colour and opaque,
+// the first ten with their position, colour and nearest legend colour.
 bool pictureToMap(const Picture& picture, CityMap* map, std::string* error);
 
 // ---- The top-down preview: scale x scale pixels per tile, roads joined toward their sides,
@@ -55,8 +75,11 @@ struct MapSummary {
     int kindCounts[9] = {};              // cells per legend entry, in legend order
     std::vector<TilePlace> wrongPieces;  // road pieces whose type is not 7 + their neighbour mask
     int roadTiles = 0;
-    int roadParts = 0;                   // 4-connected groups of road tiles
-    int largestRoadPart = 0;             // tiles in the biggest group
+    struct RoadPiece {
+        int tiles = 0;
+        TilePlace first;  // its first tile in row order
+    };
+    std::vector<RoadPiece> roadPieces;   // 4-connected groups of road tiles, largest first
     TilePlace start;                     // the camera's start tile
     TileType startType = 0;
     bool startOpen = false;              // the start tile does not stop the camera at its start height

@@ -1,6 +1,8 @@
 // The painting legend, map <-> painting conversion, the top-down preview and the map summary.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "camera/camera.h"
@@ -61,41 +63,74 @@ Picture mapToPicture(const CityMap& map)
     return picture;
 }
 
+std::string cityPictureSizeError(unsigned width, unsigned height)
+{
+    if (width == unsigned(mapSize) && height == unsigned(mapSize))
+        return "";
+    char text[120];
+    std::snprintf(text, sizeof text, "the picture is %ux%u pixels; a city picture must be %dx%d", width, height,
+                  mapSize, mapSize);
+    return text;
+}
+
+// The legend entry nearest to an RGB colour, by squared distance.
+static const LegendEntry& nearestEntry(const uint8_t* rgb)
+{
+    const LegendEntry* best = legend;
+    int bestDistance = 1 << 30;
+    for (const LegendEntry& entry : legend) {
+        int dr = rgb[0] - entry.red, dg = rgb[1] - entry.green, db = rgb[2] - entry.blue;
+        if (dr * dr + dg * dg + db * db < bestDistance) {
+            bestDistance = dr * dr + dg * dg + db * db;
+            best = &entry;
+        }
+    }
+    return *best;
+}
+
 bool pictureToMap(const Picture& picture, CityMap* map, std::string* error)
 {
-    char text[200];
-    if (picture.width != mapSize || picture.height != mapSize) {
-        std::snprintf(text, sizeof text, "the picture is %dx%d pixels; a city picture must be %dx%d",
-                      picture.width, picture.height, mapSize, mapSize);
-        *error = text;
+    *error = cityPictureSizeError(unsigned(picture.width), unsigned(picture.height));
+    if (!error->empty())
         return false;
-    }
+    const size_t listed = 10;
     std::vector<TileType> cells(size_t(mapSize) * mapSize);
-    for (int y = 0; y < mapSize; ++y) {
-        for (int x = 0; x < mapSize; ++x) {
-            const uint8_t* p = &picture.rgba[(size_t(y) * mapSize + x) * 4];
-            if (p[3] != 0xff) {
-                std::snprintf(text, sizeof text,
-                              "pixel at x %d, y %d (row %d, column %d) is not opaque (alpha %d); paint with "
-                              "fully opaque legend colours",
-                              x, y, y, x, p[3]);
-                *error = text;
-                return false;
-            }
-            const LegendEntry* match = nullptr;
-            for (const LegendEntry& entry : legend)
-                if (p[0] == entry.red && p[1] == entry.green && p[2] == entry.blue)
-                    match = &entry;
-            if (!match) {
-                std::snprintf(text, sizeof text,
-                              "pixel at x %d, y %d (row %d, column %d) has colour #%02X%02X%02X, which is not "
-                              "in the legend",
-                              x, y, y, x, p[0], p[1], p[2]);
-                *error = text;
-                return false;
-            }
-            cells[size_t(y) * mapSize + x] = match->type;
+    std::string lines;
+    size_t offLegend = 0;
+    auto inexact = picture.inexact.begin();
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const uint8_t* p = &picture.rgba[i * 4];
+        const InexactPixel* file = inexact != picture.inexact.end() && inexact->index == i ? &*inexact++ : nullptr;
+        const LegendEntry* match = nullptr;
+        for (const LegendEntry& entry : legend)
+            if (p[0] == entry.red && p[1] == entry.green && p[2] == entry.blue && p[3] == 0xff && !file)
+                match = &entry;
+        if (match) {
+            cells[i] = match->type;
+            continue;
         }
+        if (offLegend++ >= listed)
+            continue;
+        char colour[40], line[200];
+        std::snprintf(colour, sizeof colour, p[3] == 0xff ? "#%02X%02X%02X" : "#%02X%02X%02X alpha %d", p[0], p[1],
+                      p[2], p[3]);
+        const int x = int(i % mapSize), y = int(i / mapSize);
+        const LegendEntry& nearest = nearestEntry(p);
+        std::snprintf(line, sizeof line, "\n  x %d, y %d (row %d, column %d): %s", x, y, y, x,
+                      file ? file->colour.c_str() : colour);
+        lines += line;
+        if (!file || file->rounded) {
+            std::snprintf(line, sizeof line, ", nearest legend colour #%02X%02X%02X (%s)", nearest.red, nearest.green,
+                          nearest.blue, nearest.name);
+            lines += line;
+        }
+    }
+    if (offLegend > 0) {
+        *error = std::to_string(offLegend) + (offLegend == 1 ? " pixel is not a legend colour" : " pixels are not legend colours") +
+                 " (exact and opaque)" + lines;
+        if (offLegend > listed)
+            *error += "\n  ... and " + std::to_string(offLegend - listed) + " more";
+        return false;
     }
     std::copy(cells.begin(), cells.end(), map->cells);
     return true;
@@ -184,36 +219,36 @@ MapSummary summarizeMap(const CityMap& map)
                 summary.wrongPieces.push_back({row, column});
         }
     }
-    // Road parts by flood fill over the four neighbours.
-    std::vector<int> part(size_t(mapSize) * mapSize, -1);
+    // Road pieces by flood fill over the four neighbours.
+    std::vector<bool> seen(size_t(mapSize) * mapSize, false);
     std::vector<int> stack;
     for (int cell = 0; cell < mapSize * mapSize; ++cell) {
-        if (!isRoad(map.cells[cell]) || part[cell] >= 0)
+        if (!isRoad(map.cells[cell]) || seen[cell])
             continue;
-        int id = summary.roadParts++;
-        int size = 0;
-        part[cell] = id;
+        MapSummary::RoadPiece piece{0, {cell / mapSize, cell % mapSize}};
+        seen[cell] = true;
         stack.push_back(cell);
         while (!stack.empty()) {
             int at = stack.back();
             stack.pop_back();
-            ++size;
+            ++piece.tiles;
             int row = at / mapSize, column = at % mapSize;
             const int next[4][2] = {{row - 1, column}, {row + 1, column}, {row, column - 1}, {row, column + 1}};
             for (const auto& n : next) {
                 if (n[0] < 0 || n[0] >= mapSize || n[1] < 0 || n[1] >= mapSize)
                     continue;
                 int neighbour = n[0] * mapSize + n[1];
-                if (isRoad(map.cells[neighbour]) && part[neighbour] < 0) {
-                    part[neighbour] = id;
+                if (isRoad(map.cells[neighbour]) && !seen[neighbour]) {
+                    seen[neighbour] = true;
                     stack.push_back(neighbour);
                 }
             }
         }
-        summary.roadTiles += size;
-        if (size > summary.largestRoadPart)
-            summary.largestRoadPart = size;
+        summary.roadTiles += piece.tiles;
+        summary.roadPieces.push_back(piece);
     }
+    std::stable_sort(summary.roadPieces.begin(), summary.roadPieces.end(),
+                     [](const auto& a, const auto& b) { return a.tiles > b.tiles; });
     const CameraState start{};
     summary.start = {int(start.z / tileSize), int(start.x / tileSize)};
     summary.startType = map.cells[mapSize * summary.start.row + summary.start.column];

@@ -2,6 +2,8 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "camera/camera.h"
 #include "platform/platform.h"
@@ -86,6 +88,10 @@ int programMain()
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
         return 0;
     setSwapInterval(viewSettings.vsync);
+    // KESTRA_RENDERER=reference draws with the plain loop; KESTRA_FIRST_FRAME_ONLY quits once a frame is shown.
+    const char* renderer = std::getenv("KESTRA_RENDERER");
+    bool (*const draw)() = renderer && !std::strcmp(renderer, "reference") ? drawFrameReference : drawFrame;
+    const bool firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
 
     Msg msg;
     // A key pressed and released between two frames would never be seen by the frame's key
@@ -108,11 +114,13 @@ int programMain()
             dispatchMessage(&msg);
             continue;
         }
-        if (viewSettings.active && !drawFrame())
+        if (viewSettings.active && !draw())
             break;
         if (keyState[VK_ESCAPE])
             break;
         swapBuffers(hDC);
+        if (firstFrameOnly && viewSettings.active)
+            break;
         updateCamera();
         if (!applySwitches())
             return 0;

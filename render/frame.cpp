@@ -396,8 +396,12 @@ static void collectOccluders(const View& view, int r0, int c0)
         for (int column = std::max(c0 - viewRadius, 0); column < std::min(c0 + viewRadius, mapSize); ++column) {
             const float h = tileHeight(mapCell(row, column));
             const int kind = h == 12.0f ? 1 : 0;
-            if (h > 0.0f && occluders.height[kind] > heightMargin * 2.0)
-                addOccluder(view, tileSquare(row, column), kind);
+            if (h == 0.0f || occluders.height[kind] <= heightMargin * 2.0)
+                continue;
+            // A wall that hides a visible fragment lies on a ray inside the view itself.
+            const Square q = tileSquare(row, column);
+            if (!outsideView(view, q.x0, q.x1, camera.y, camera.y + h, q.z0, q.z1))
+                addOccluder(view, q, kind);
         }
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <vector>
 
 #include "app/app.h"
 #include "camera/camera.h"
@@ -233,7 +232,7 @@ struct View {
 };
 
 constexpr double cullMargin = 0.5;        // world units around a tile's box
-constexpr double angleMargin = 0.004;     // radians, several pixels at any size and field of view
+constexpr double angleMargin = 0.004;     // radians, far above the rasteriser's sub-pixel error
 constexpr double heightMargin = 0.02;     // world units, plus angleMargin per unit of distance
 constexpr double depthSteps = 3.0;        // 16-bit depth steps a hidden fragment must lie behind a wall
 constexpr double depthUnits = 65535.0;    // steps of the 16-bit depth buffer
@@ -505,9 +504,9 @@ bool drawFrame()
     glGetFloatv(GL_MODELVIEW_MATRIX, rotation);
     const View view = makeView(projection, rotation);
 
-    static std::vector<WindowTile> before, after;  // the reference's order, split at the camera's tile
-    before.clear();
-    after.clear();
+    // The reference's order, split at the camera's tile.
+    static WindowTile before[4 * viewRadius * viewRadius], after[4 * viewRadius * viewRadius];
+    size_t beforeCount = 0, afterCount = 0;
     int referenceTiles = 0;
     const int r0 = static_cast<int>(camera.z / 12.0f);
     const int c0 = static_cast<int>(camera.x / 12.0f);
@@ -525,15 +524,18 @@ bool drawFrame()
                 continue;
             const double cx = (q.x0 + q.x1) * 0.5, cz = (q.z0 + q.z1) * 0.5;
             const WindowTile tile{row, column, t, first, static_cast<float>(cx * cx + cz * cz)};
-            (row < r0 || (row == r0 && column < c0) ? before : after).push_back(tile);
+            if (row < r0 || (row == r0 && column < c0))
+                before[beforeCount++] = tile;
+            else
+                after[afterCount++] = tile;
         }
 
     tilesDrawn = 0;
     int light = -1;  // which light is specified: -1 none this frame, 0 the first tile's, 1 every other's
-    size_t i = before.size(), j = 0;
+    size_t i = beforeCount, j = 0;
     GLenum depthFunc = GL_LEQUAL;
-    while (i > 0 || j < after.size()) {
-        const bool early = j == after.size() || (i > 0 && before[i - 1].distance < after[j].distance);
+    while (i > 0 || j < afterCount) {
+        const bool early = j == afterCount || (i > 0 && before[i - 1].distance < after[j].distance);
         const WindowTile& tile = early ? before[--i] : after[j++];
         const GLenum wanted = early ? GL_LESS : GL_LEQUAL;
         if (wanted != depthFunc)

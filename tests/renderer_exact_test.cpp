@@ -108,8 +108,8 @@ TEST(RendererExact, FramesEqualTheReferenceOverPlacementsRandomCamerasAndMaps)
             place(shots[k], width, height);
             const std::vector<unsigned char> reference = drawn(drawFrameReference, width, height);
             const std::vector<unsigned char> fast = drawn(drawFrame, width, height);
-            const long differing = std::inner_product(reference.begin(), reference.end(), fast.begin(), 0L,
-                                                      std::plus<>(), std::not_equal_to<>());
+            const long differing = reference == fast ? 0 : std::inner_product(reference.begin(), reference.end(),
+                                                      fast.begin(), 0L, std::plus<>(), std::not_equal_to<>());
             const Shot& s = shots[k];
             EXPECT_EQ(differing, 0) << width << "x" << height << " shot " << k << ": x " << s.x << " y " << s.y
                                     << " z " << s.z << " yaw " << s.yawDegrees << " pitch " << s.pitch << " fov "

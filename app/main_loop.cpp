@@ -2,6 +2,8 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "camera/camera.h"
 #include "platform/platform.h"
@@ -91,6 +93,10 @@ int programMain()
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
         return 1;
     setSwapInterval(viewSettings.vsync);
+    // KESTRA_RENDERER=reference draws with the plain loop; KESTRA_FIRST_FRAME_ONLY quits once a frame is shown.
+    const char* renderer = std::getenv("KESTRA_RENDERER");
+    bool (*const draw)() = renderer && !std::strcmp(renderer, "reference") ? drawFrameReference : drawFrame;
+    const bool firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
 
     if (commandLine.timedemo)
         startTimedemo();
@@ -116,13 +122,15 @@ int programMain()
             dispatchMessage(&msg);
             continue;
         }
-        if (viewSettings.active && !drawFrame())
+        if (viewSettings.active && !draw())
             break;
         if (keyState[VK_ESCAPE])
             break;
         swapBuffers(hDC);
         // The timed demo plays its route instead of the user's keys.
         if (commandLine.timedemo && !timedemoPresented())
+            break;
+        if (firstFrameOnly && viewSettings.active)
             break;
         updateCamera();
         if (!applySwitches())

@@ -1,7 +1,11 @@
-// Frame benchmark: times the viewer's drawFrame against a batched reference renderer of the same scene,
-// plus scene start-up, a window switch and peak memory, in a real (headless) Mesa context.
+// Frame benchmark: times the viewer's drawFrame against the reference loop and a batched renderer of the same
+// scene, checks their pixels, and times scene start-up, a window switch, the viewer's start-up and peak memory.
 #include <GL/gl.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -173,8 +177,8 @@ static void addWalls(int slot, float height, const float (*normals)[3], float ox
                 {v.s, v.t, normals[q][0], normals[q][1], normals[q][2], v.x + ox, v.up * height + oy, v.z + oz});
 }
 
-// Puts every tile drawFrame would draw for this camera into the batches, in eye-centred world coordinates
-// (the same translation drawFrame loads per tile, so only the camera's rotations stay on the matrix).
+// Puts every tile the reference draws for this camera into the batches, in eye-centred world coordinates
+// (the same translation the reference loads per tile, so only the camera's rotations stay on the matrix).
 static void buildBatches()
 {
     for (std::vector<BatchVertex>& b : batches)
@@ -208,16 +212,8 @@ static void buildBatches()
     }
 }
 
-static size_t batchedQuads()
-{
-    size_t n = 0;
-    for (const std::vector<BatchVertex>& b : batches)
-        n += b.size() / 4;
-    return n;
-}
-
-// Same clear, sky, enables, light, projection and HUD as drawFrame; the city as one draw per texture.
-static bool drawReferenceFrame()
+// Same clear, sky, enables, light, projection and HUD as the reference; the city as one draw per texture.
+static bool drawBatchedFrame()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(0.8f, 0.8f, 0.5f);
@@ -226,7 +222,7 @@ static bool drawReferenceFrame()
     glLoadIdentity();
     glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
     glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
-    // Under the camera's rotation the light keeps its world direction, as for every tile but drawFrame's first.
+    // Under the camera's rotation the light keeps its world direction, as for every tile but the reference's first.
     applyLight();
     for (int slot = 0; slot < batchSlots; ++slot) {
         if (batches[slot].empty())
@@ -262,7 +258,7 @@ static void placeCamera(const Placement& p)
     }
 }
 
-// Both renderers expect the identity model-view matrix the HUD leaves behind; loaded here so that they
+// Every renderer expects the identity model-view matrix the HUD leaves behind; loaded here so that they
 // start alike even while the HUD does not.
 static void startFrame()
 {
@@ -270,50 +266,83 @@ static void startFrame()
     glLoadIdentity();
 }
 
-// Times the two renderers frame by frame in turn, so that a change in the machine's load hits both alike.
-static void timeFrames(int frames, int warmup, std::vector<double>* faithful, std::vector<double>* batched)
+constexpr int rendererCount = 3;
+static const char* const rendererNames[rendererCount] = {"drawFrame", "reference", "batched"};
+static bool (*const renderers[rendererCount])() = {drawFrame, drawFrameReference, drawBatchedFrame};
+
+// Milliseconds of CPU time a clock has used so far (this thread, or every thread of the process).
+static double cpuMs(clockid_t clock)
 {
-    for (int i = 0; i < warmup + frames; ++i) {
-        for (int which = 0; which < 2; ++which) {
-            startFrame();
-            Clock::time_point start = Clock::now();
-            if (which == 0)
-                drawFrame();
-            else
-                drawReferenceFrame();
-            glFinish();
-            double frameMs = elapsedMs(start);
-            if (i >= warmup)
-                (which == 0 ? faithful : batched)->push_back(frameMs);
-        }
-    }
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-// Share of pixels whose colour differs by more than a small tolerance in any channel, in percent.
-static double differingPixels(int width, int height)
+struct Timing {
+    std::vector<double> wallMs, threadMs, processMs;  // per frame
+};
+
+// Times the renderers frame by frame in turn, so that a change in the machine's load hits all alike.
+static void timeFrames(int frames, int warmup, Timing* timings)
 {
-    std::vector<unsigned char> a(size_t(width) * height * 3), b(a.size());
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    startFrame();
-    drawFrame();
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, a.data());
-    startFrame();
-    drawReferenceFrame();
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, b.data());
-    size_t differing = 0;
-    for (size_t i = 0; i < a.size(); i += 3) {
-        for (int k = 0; k < 3; ++k) {
-            if (std::abs(int(a[i + k]) - int(b[i + k])) > 16) {
-                ++differing;
-                break;
+    for (int i = 0; i < warmup + frames; ++i) {
+        for (int which = 0; which < rendererCount; ++which) {
+            startFrame();
+            const double thread0 = cpuMs(CLOCK_THREAD_CPUTIME_ID), process0 = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+            Clock::time_point start = Clock::now();
+            renderers[which]();
+            glFinish();
+            double frameMs = elapsedMs(start);
+            if (i >= warmup) {
+                timings[which].wallMs.push_back(frameMs);
+                timings[which].threadMs.push_back(cpuMs(CLOCK_THREAD_CPUTIME_ID) - thread0);
+                timings[which].processMs.push_back(cpuMs(CLOCK_PROCESS_CPUTIME_ID) - process0);
             }
         }
     }
-    return 100.0 * double(differing) / double(size_t(width) * height);
 }
 
-static bool runSize(int width, int height, const BenchOptions& options)
+struct PixelDifference {
+    long pixels = 0;  // pixels with any channel different
+    int largest = 0;  // largest difference in one channel
+};
+
+static std::vector<unsigned char> readFrame(bool (*draw)(), int width, int height)
+{
+    std::vector<unsigned char> pixels(size_t(width) * height * 4);
+    startFrame();
+    draw();
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// Exact differences of drawFrame and of the batched arrays against the reference, with the HUD's clock held.
+static void differences(int width, int height, PixelDifference* fast, PixelDifference* batched)
+{
+    uint32_t (*const tickSource)() = frameTickSource;
+    frameTickSource = [] { return frameCounter.lastTick; };
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    const std::vector<unsigned char> reference = readFrame(drawFrameReference, width, height);
+    for (PixelDifference* d : {fast, batched}) {
+        const std::vector<unsigned char> other = readFrame(d == fast ? drawFrame : drawBatchedFrame, width, height);
+        for (size_t i = 0; i < reference.size(); i += 4) {
+            int most = 0;
+            for (int k = 0; k < 4; ++k)
+                most = std::max(most, std::abs(int(reference[i + k]) - int(other[i + k])));
+            d->pixels += most > 0;
+            d->largest = std::max(d->largest, most);
+        }
+    }
+    frameTickSource = tickSource;
+}
+
+struct SizeResults {
+    std::vector<double> speedUps;  // reference median / drawFrame median, per case
+    long differing = 0;             // pixels drawFrame draws differently from the reference, over all cases
+};
+
+static bool runSize(int width, int height, const BenchOptions& options, SizeResults* results)
 {
     const float centre = 1020.0f;
     const float pi = 3.1415927f;
@@ -333,20 +362,84 @@ static bool runSize(int width, int height, const BenchOptions& options)
     for (const Placement& p : placements) {
         placeCamera(p);
         buildBatches();
-        std::vector<double> realMs, batchedMs;
-        timeFrames(options.frames, options.warmup, &realMs, &batchedMs);
-        FrameStats real = summarise(realMs);
-        FrameStats batched = summarise(batchedMs);
-        double differ = differingPixels(width, height);
-        std::printf("%4dx%-4d %-18s %5zu | %8.2f %8.2f %7.1f | %8.2f %8.2f %7.1f | %6.2f | %6.2f%%\n", width,
-                    height, p.name, batchedQuads(), real.medianMs, real.p95Ms,
-                    real.medianMs > 0 ? 1000.0 / real.medianMs : 0.0, batched.medianMs, batched.p95Ms,
-                    batched.medianMs > 0 ? 1000.0 / batched.medianMs : 0.0,
-                    batched.medianMs > 0 ? real.medianMs / batched.medianMs : 0.0, differ);
+        Timing timings[rendererCount];
+        timeFrames(options.frames, options.warmup, timings);
+        FrameStats wall[rendererCount], thread[rendererCount], process[rendererCount];
+        for (int k = 0; k < rendererCount; ++k) {
+            wall[k] = summarise(timings[k].wallMs);
+            thread[k] = summarise(timings[k].threadMs);
+            process[k] = summarise(timings[k].processMs);
+        }
+        startFrame();
+        drawFrameReference();
+        const int referenceTiles = tilesDrawn;
+        startFrame();
+        drawFrame();
+        const int fastTiles = tilesDrawn;
+        PixelDifference fast, batched;
+        differences(width, height, &fast, &batched);
+        const double speedUp = wall[0].medianMs > 0 ? wall[1].medianMs / wall[0].medianMs : 0.0;
+        results->speedUps.push_back(speedUp);
+        results->differing += fast.pixels;
+        std::printf("%4dx%-4d %-18s %4d/%4d | %7.2f %7.2f | %7.2f %7.2f | %7.2f %7.2f | %5.2f %5.2f | %6.2f %6.2f | "
+                    "%6.2f %6.2f | %ld/%d %ld/%d\n",
+                    width, height, p.name, fastTiles, referenceTiles, wall[0].medianMs, wall[0].p95Ms,
+                    wall[1].medianMs, wall[1].p95Ms, wall[2].medianMs, wall[2].p95Ms, speedUp,
+                    wall[0].medianMs > 0 ? wall[2].medianMs / wall[0].medianMs : 0.0, thread[0].medianMs,
+                    thread[1].medianMs, process[0].medianMs, process[1].medianMs, fast.pixels, fast.largest,
+                    batched.pixels, batched.largest);
         std::fflush(stdout);
     }
     closeScene(&w);
     return true;
+}
+
+// The real viewer from exec to its exit after the first presented frame, on a private Xvfb screen.
+// Returns the median in ms, or -1 when Xvfb or the viewer cannot be run.
+static double viewerStartupMs(int runs)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1.0;
+    const pid_t server = fork();
+    if (server == 0) {
+        dup2(fds[1], 3);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, 1);
+        dup2(devNull, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp", nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    char number[16] = {};
+    const ssize_t got = server > 0 ? read(fds[0], number, sizeof number - 1) : -1;
+    close(fds[0]);
+    std::vector<double> ms;
+    if (got > 0) {
+        const std::string display = ":" + std::to_string(std::atoi(number));
+        for (int i = 0; i < runs; ++i) {
+            Clock::time_point start = Clock::now();
+            const pid_t viewer = fork();
+            if (viewer == 0) {
+                setenv("DISPLAY", display.c_str(), 1);
+                setenv("KESTRA_FIRST_FRAME_ONLY", "1", 1);
+                unsetenv("SDL_VIDEODRIVER");
+                const int devNull = open("/dev/null", O_WRONLY);
+                dup2(devNull, 1);
+                execl(KESTRA_VIEWER, KESTRA_VIEWER, nullptr);
+                _exit(127);
+            }
+            int status = 0;
+            if (viewer < 0 || waitpid(viewer, &status, 0) != viewer || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+                break;
+            ms.push_back(elapsedMs(start));
+        }
+    }
+    if (server > 0) {
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
+    return ms.size() == size_t(runs) ? summarise(ms).medianMs : -1.0;
 }
 
 // Start-up: initScene in fresh contexts. Switch: teardown of a running scene through a new one of the other size.
@@ -484,16 +577,33 @@ int main(int argc, char** argv)
     std::printf("per case: %d timed frames of each renderer, in turn, after %d warm-up; each frame drawn then "
                 "glFinish; times in ms per frame\n",
                 options.frames, options.warmup);
-    std::printf("%-9s %-18s %5s | %-25s | %-25s | %6s | %s\n", "size", "case", "quads", "drawFrame median p95 fps",
-                "batched median p95 fps", "ratio", "differing pixels");
-    for (const std::pair<int, int>& size : options.sizes)
-        if (!runSize(size.first, size.second, options))
+    std::printf("columns: tiles drawn by drawFrame/reference | drawFrame median p95 | reference median p95 | "
+                "batched median p95 | speed-up of drawFrame over reference, over batched | main-thread CPU "
+                "drawFrame reference | process CPU drawFrame reference | differing pixels/largest channel "
+                "difference against the reference: drawFrame, batched\n");
+    SizeResults results;
+    for (const std::pair<int, int>& size : options.sizes) {
+        results = SizeResults{};
+        if (!runSize(size.first, size.second, options, &results))
             return 1;
+    }
     if (!runStartupAndSwitch(options))
         return 1;
+    const double viewerMs = viewerStartupMs(options.startupRuns);
+    if (viewerMs >= 0.0)
+        std::printf("viewer start-up: exec to exit after the first presented frame (KESTRA_FIRST_FRAME_ONLY) on a "
+                    "private Xvfb 1920x1080 screen, median of %d: %.1f ms\n",
+                    options.startupRuns, viewerMs);
+    else
+        std::printf("viewer start-up: not measured (Xvfb or the viewer could not be run)\n");
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak resident memory (ru_maxrss): %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);
     std::printf("total benchmark time: %.1f s\n", elapsedMs(begin) / 1000.0);
+    std::vector<double> speedUps = results.speedUps;
+    std::sort(speedUps.begin(), speedUps.end());
+    std::printf("summary: drawFrame speed-up over reference: median %.2f (min %.2f) at %dx%d; differing pixels: %ld\n",
+                summarise(speedUps).medianMs, speedUps.front(), options.sizes.back().first,
+                options.sizes.back().second, results.differing);
     return 0;
 }

@@ -32,9 +32,12 @@ bool loadBmpTexture(const char* path, GLuint& slot);
 bool loadAllTextures();
 
 // Draws one frame into the back buffer: sky by day, the tiles around the camera, the HUD. Always true.
+// The same pixels as drawFrameReference, from only the tiles that can show, drawn near to far.
 bool drawFrame();
+// The same frame as the plain loop: every tile of the window in row order, each under its own light call.
+bool drawFrameReference();
 // Draws the six sky faces around the eye under the current modelview matrix.
 void drawSkyBox();
 // The daylight sky step: the box under the camera's rotations with lighting and fog off, the colour left white.
 void drawSky();
-extern int tilesDrawn;  // tiles the last drawFrame drew (not counting roofs), for tests and benchmarks
+extern int tilesDrawn;  // tiles the last frame drew (not counting roofs), for tests and benchmarks

@@ -561,6 +561,6 @@ bool drawFrame()
     }
     glDepthFunc(GL_LEQUAL);
 
-    drawStatDisplay(countFrames());
+    drawStatDisplayBatched(countFrames());
     return true;
 }

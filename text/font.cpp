@@ -31,6 +31,22 @@ static const char* tgaProblem(int code, int openError)
     }
 }
 
+// The quad of glyph k, 16 pixels square, its left edge at x pixels along the baseline.
+static void emitGlyph(unsigned k, int x)
+{
+    float s0 = float(k & 15) * cellSide;
+    // Unsigned division keeps t0 exactly (k / 16 + 1) / 16.
+    float t0 = 1.0f - float((255 - k) / 16) * cellSide;
+    glTexCoord2f(s0, t0);
+    glVertex2i(x, 0);
+    glTexCoord2f(s0 + cellSide, t0);
+    glVertex2i(x + 16, 0);
+    glTexCoord2f(s0 + cellSide, t0 - cellSide);
+    glVertex2i(x + 16, 16);
+    glTexCoord2f(s0, t0 - cellSide);
+    glVertex2i(x, 16);
+}
+
 bool buildFont(int width, int height)
 {
     fontState.width = uint32_t(width);
@@ -46,19 +62,9 @@ bool buildFont(int width, int height)
     fontState.listBase = glGenLists(glyphCount);
     glBindTexture(GL_TEXTURE_2D, fontState.texture);
     for (unsigned k = 0; k < unsigned(glyphCount); ++k) {
-        float s0 = float(k & 15) * cellSide;
-        // Unsigned division keeps t0 exactly (k / 16 + 1) / 16.
-        float t0 = 1.0f - float((255 - k) / 16) * cellSide;
         glNewList(fontState.listBase + k, GL_COMPILE);
         glBegin(GL_QUADS);
-        glTexCoord2f(s0, t0);
-        glVertex2i(0, 0);
-        glTexCoord2f(s0 + cellSide, t0);
-        glVertex2i(16, 0);
-        glTexCoord2f(s0 + cellSide, t0 - cellSide);
-        glVertex2i(16, 16);
-        glTexCoord2f(s0, t0 - cellSide);
-        glVertex2i(0, 16);
+        emitGlyph(k, 0);
         glEnd();
         glTranslated(8, 0, 0);
         glEndList();
@@ -71,21 +77,19 @@ void deleteFont()
     glDeleteLists(fontState.listBase, glyphCount);
 }
 
-void printText(float x, float y, int set, const char* format, ...)
+// Formats into text (at most 255 bytes); the length written.
+static int formatText(char (&text)[256], const char* format, va_list values)
 {
-    if (!format)
-        return;
-    // Bounded: a longer text is cut at 255 bytes.
-    char text[256];
-    va_list values;
-    va_start(values, format);
     int length = std::vsnprintf(text, sizeof text, format, values);
-    va_end(values);
     if (length < 0)
         length = 0;
-    if (length > int(sizeof text) - 1)
-        length = int(sizeof text) - 1;
+    return length > int(sizeof text) - 1 ? int(sizeof text) - 1 : length;
+}
 
+// Draws text at (x, y) with the printer's state around it: one glyph list per byte, or with batched
+// set, every glyph of the text in one run of quads at the positions the lists would reach.
+static void drawText(float x, float y, int set, const char* text, int length, bool batched)
+{
     glBindTexture(GL_TEXTURE_2D, fontState.texture);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
@@ -100,8 +104,21 @@ void printText(float x, float y, int set, const char* format, ...)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     float baseline = float(fontState.height) - y;
     glTranslated(double(x), double(baseline), 0);
-    glListBase(set == 0 ? fontState.listBase - 32 : fontState.listBase + 96);
-    glCallLists(length, GL_UNSIGNED_BYTE, text);
+    if (batched) {
+        glBegin(GL_QUADS);
+        for (int i = 0, pen = 0; i < length; ++i) {
+            // A byte whose list does not exist draws nothing and does not advance, as glCallLists skips it.
+            const int k = int(static_cast<unsigned char>(text[i])) + (set == 0 ? -32 : 96);
+            if (k < 0 || k >= glyphCount)
+                continue;
+            emitGlyph(unsigned(k), pen);
+            pen += 8;
+        }
+        glEnd();
+    } else {
+        glListBase(set == 0 ? fontState.listBase - 32 : fontState.listBase + 96);
+        glCallLists(length, GL_UNSIGNED_BYTE, text);
+    }
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
@@ -109,4 +126,28 @@ void printText(float x, float y, int set, const char* format, ...)
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_LIGHTING);
     glDisable(GL_BLEND);
+}
+
+void printText(float x, float y, int set, const char* format, ...)
+{
+    if (!format)
+        return;
+    char text[256];
+    va_list values;
+    va_start(values, format);
+    const int length = formatText(text, format, values);
+    va_end(values);
+    drawText(x, y, set, text, length, false);
+}
+
+void printTextBatched(float x, float y, int set, const char* format, ...)
+{
+    if (!format)
+        return;
+    char text[256];
+    va_list values;
+    va_start(values, format);
+    const int length = formatText(text, format, values);
+    va_end(values);
+    drawText(x, y, set, text, length, true);
 }

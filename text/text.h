@@ -60,7 +60,11 @@ bool buildFont(int width, int height);
 void deleteFont();
 // Draws formatted text (at most 255 bytes) at (x, y) window pixels from the top-left, in character set 0 or 1.
 void printText(float x, float y, int set, const char* format, ...) __attribute__((format(printf, 4, 5)));
+// printText's pixels with the text's glyphs drawn as one run of quads instead of a list call each.
+void printTextBatched(float x, float y, int set, const char* format, ...) __attribute__((format(printf, 4, 5)));
 // Frames drawn in the last completed window of at least 1000 ms.
 int countFrames();
 // Draws the title, the frame rate and, when switched on, the statistics lines.
 void drawStatDisplay(int fps);
+// drawStatDisplay's pixels through printTextBatched.
+void drawStatDisplayBatched(int fps);

@@ -40,7 +40,7 @@ static void drawStatLines(TextPrinter print, int fps, float dx, float dy)
     print(11 + dx, 107 + dy, 0, "accel:%9.4f", double(camera.speed));
     print(11 + dx, 118 + dy, 0, "FOV:    %3d", camera.fieldOfView);
     print(11 + dx, 129 + dy, 0, "[F1] Mode: %s (%dx%d)", viewSettings.fullscreen ? "FULLSCREEN" : "WINDOW",
-              windowWidth, windowHeight);
+          windowWidth, windowHeight);
     print(11 + dx, 140 + dy, 0, "[F2] VSYNC: %s", viewSettings.vsync ? "ON" : "OFF");
     print(11 + dx, 151 + dy, 0, "[Page Up/Down] Fly");
     print(11 + dx, 162 + dy, 0, "[Insert] Stat Display toggle");

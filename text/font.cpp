@@ -77,15 +77,6 @@ void deleteFont()
     glDeleteLists(fontState.listBase, glyphCount);
 }
 
-// Formats into text (at most 255 bytes); the length written.
-static int formatText(char (&text)[256], const char* format, va_list values)
-{
-    int length = std::vsnprintf(text, sizeof text, format, values);
-    if (length < 0)
-        length = 0;
-    return length > int(sizeof text) - 1 ? int(sizeof text) - 1 : length;
-}
-
 // Draws text at (x, y) with the printer's state around it: one glyph list per byte, or with batched
 // set, every glyph of the text in one run of quads at the positions the lists would reach.
 static void drawText(float x, float y, int set, const char* text, int length, bool batched)
@@ -128,26 +119,30 @@ static void drawText(float x, float y, int set, const char* text, int length, bo
     glDisable(GL_BLEND);
 }
 
-void printText(float x, float y, int set, const char* format, ...)
+// Formats at most 255 bytes of text and draws them.
+static void formatAndDraw(float x, float y, int set, bool batched, const char* format, va_list values)
 {
     if (!format)
         return;
     char text[256];
+    int length = std::vsnprintf(text, sizeof text, format, values);
+    if (length < 0)
+        length = 0;
+    drawText(x, y, set, text, length > int(sizeof text) - 1 ? int(sizeof text) - 1 : length, batched);
+}
+
+void printText(float x, float y, int set, const char* format, ...)
+{
     va_list values;
     va_start(values, format);
-    const int length = formatText(text, format, values);
+    formatAndDraw(x, y, set, false, format, values);
     va_end(values);
-    drawText(x, y, set, text, length, false);
 }
 
 void printTextBatched(float x, float y, int set, const char* format, ...)
 {
-    if (!format)
-        return;
-    char text[256];
     va_list values;
     va_start(values, format);
-    const int length = formatText(text, format, values);
+    formatAndDraw(x, y, set, true, format, values);
     va_end(values);
-    drawText(x, y, set, text, length, true);
 }

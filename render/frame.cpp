@@ -61,11 +61,6 @@ static void drawSkyFaces(unsigned mask, bool reversed)
     glFrontFace(GL_CCW);
 }
 
-void drawSkyBox()
-{
-    drawSkyFaces(0x3F, false);
-}
-
 // The sky step's state around the given faces: the box under the camera's rotations, unlit and unfogged.
 static void drawSkyStep(unsigned mask, bool reversed)
 {

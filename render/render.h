@@ -36,8 +36,6 @@ bool loadAllTextures();
 bool drawFrame();
 // The same frame as the plain loop: every tile of the window in row order, each under its own light call.
 bool drawFrameReference();
-// Draws the six sky faces around the eye under the current modelview matrix.
-void drawSkyBox();
 // The daylight sky step: the box under the camera's rotations with lighting and fog off, the colour left white.
 void drawSky();
 extern int tilesDrawn;  // tiles the last frame drew (not counting roofs), for tests and benchmarks

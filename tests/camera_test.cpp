@@ -1,9 +1,7 @@
 // The camera's per-frame motion (keys, mouse, field of view, heading, bounds) and its collision with the map.
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <tuple>
@@ -51,17 +49,14 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         {{VK_SPACE}, false, &C::speed, 0.2f, 0.176f, 1},  // decay 0.004 and brake 0.02
         {{VK_SPACE}, false, &C::speed, -0.05f, 0, 1},  // backwards: stopped at once, not braked past zero
         {{VK_SPACE, 'S'}, false, &C::speed, 0, 0, 5},  // the brake cancels reversing
-        {{VK_SPACE, 'S'}, false, &C::speed, -0.1f, -0.1f, 3},  // at -0.1 the brake no longer acts
         {{'A'}, false, &C::turnRate, 0, -0.02f, 30},  // standing limit
         {{}, false, &C::turnRate, -0.02f, 0, 6},  // decays to 0, not past
         {{'W', 'D'}, false, &C::turnRate, 0, 0.015f, 40},  // moving limit
         {{'S', 'A'}, false, &C::turnRate, 0, 0.015f, 30},  // reversing steers the other way
         {{'S', 'D'}, false, &C::turnRate, 0, -0.015f, 30},
-        {{'Q'}, false, &C::y, -1.5f, -1.5f, 1},  // eye height 1.5 at least
-        {{'E'}, false, &C::y, -6.95f, -7.05f, 1},  // above the roofs from -7
+        // Page Up and Down, which fly as E and Q, and the lowest eye height are in the timed demo's route.
+        {{'E'}, false, &C::y, -6.95f, -7.05f, 1},
         {{'Q'}, false, &C::y, -9.05f, -8.95f, 1},  // grass under the probe
-        {{VK_PRIOR}, false, &C::y, -6.95f, -7.05f, 1},  // Page Up and Down fly as E and Q
-        {{VK_NEXT}, false, &C::y, -9.05f, -8.95f, 1},
         {{VK_HOME}, false, &C::pitch, 0, 90, 100},
         {{VK_END}, false, &C::pitch, 90, 0, 100},
     };
@@ -73,40 +68,32 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         mouseButtons.right = c.right;
         camera.*c.field = c.start;
         frames(c.frames);
-        EXPECT_NEAR(camera.*c.field, c.want, std::max(1e-5, std::fabs(c.want) * 5e-6));
+        EXPECT_NEAR(camera.*c.field, c.want, 1e-4);
     }
 }
 
-TEST_F(Camera, YawWrapsIntoZeroToTwoPi)
-{
-    const struct {
-        float yaw, turnRate, want;
-    } cases[] = {{6.28f, 0.015f, 0.0118f}, {0.005f, -0.015f, 6.2732f}};
-    for (const auto& c : cases) {
-        std::tie(camera.yaw, camera.turnRate) = std::tuple(c.yaw, c.turnRate);
-        moveCamera();
-        EXPECT_NEAR(camera.yaw, c.want, 1e-4) << c.yaw;
-        EXPECT_NEAR(camera.yawDegrees, camera.yaw * 180.0 / M_PI, 1e-3) << c.yaw;
-    }
-}
-
-TEST_F(Camera, MovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
+TEST_F(Camera, TurnsAndMovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
 {
     const float west = 1.5707964f, east = 4.712389f, north = 3.1415927f;  // toward -x, +x, -z
     const struct {
-        float x, z, yaw, wantX, wantZ;
+        float x, z, yaw, turnRate, wantYaw, wantX, wantZ;
         int row, column;
     } cases[] = {
-        {1000, 1000, 0.5f, 1000 - std::sin(0.5f) * 0.2f, 1000 + std::cos(0.5f) * 0.2f, 83, 83},
-        {0.1f, 1000, west, 0, 1000, 83, 0},  // bounds leave the speed alone
-        {2038.9f, 1000, east, 2039, 1000, 83, 169},  // the probe beyond the edge is clamped
-        {1000, 0.1f, north, 1000, 0, 0, 83},
-        {1000, 2038.9f, 0, 1000, 2039, 169, 83},
+        {1000, 1000, 0.4f, 0.1f, 0.5f, 1000 - std::sin(0.5f) * 0.2f, 1000 + std::cos(0.5f) * 0.2f, 83, 83},
+        {1000, 1000, 6.28f, 0.015f, 0.0118f, 999.99764f, 1000.2f, 83, 83},  // yaw wraps into 0..2 pi
+        {1000, 1000, 0.005f, -0.015f, 6.2732f, 1000.00201f, 1000.2f, 83, 83},
+        {0.1f, 1000, west, 0, west, 0, 1000, 83, 0},  // bounds leave the speed alone
+        {2038.9f, 1000, east, 0, east, 2039, 1000, 83, 169},  // the probe beyond the edge is clamped
+        {1000, 0.1f, north, 0, north, 1000, 0, 0, 83},
+        {1000, 2038.9f, 0, 0, 0, 1000, 2039, 169, 83},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x << "," << c.z);
-        std::tie(camera.x, camera.z, camera.yaw, camera.speed) = std::tuple(c.x, c.z, c.yaw, 0.2f);
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.z << " yaw " << c.yaw);
+        std::tie(camera.x, camera.z, camera.yaw, camera.turnRate, camera.speed) =
+            std::tuple(c.x, c.z, c.yaw, c.turnRate, 0.2f);
         moveCamera();
+        EXPECT_NEAR(camera.yaw, c.wantYaw, 1e-4);
+        EXPECT_NEAR(camera.yawDegrees, camera.yaw * 180.0 / M_PI, 1e-3);
         EXPECT_NEAR(camera.x, c.wantX, 1e-4);
         EXPECT_NEAR(camera.z, c.wantZ, 1e-4);
         EXPECT_EQ(camera.speed, 0.2f);
@@ -116,36 +103,32 @@ TEST_F(Camera, MovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
 
 TEST(MouseTurn, AnOffCentreCursorTurnsByItsHorizontalOffsetAndIsRecentred)
 {
-    const struct {
-        int x, y;
-        bool recentre;
-        float yawChange;
-    } cases[] = {{612, 384, true, 0.1f}, {0, 0, true, -0.512f}, {512, 10, true, 0}, {512, 384, false, 0}};
-    for (const auto& c : cases) {
-        const MouseTurn turn = mouseTurn(c.x, c.y, 1024, 768);  // 100 pixels right of centre turn right by 0.1
-        EXPECT_EQ(std::tuple(turn.recentre, turn.centreX, turn.centreY), std::tuple(c.recentre, 512, 384));
-        EXPECT_NEAR(turn.yawChange, c.yawChange, 1e-6) << c.x << "," << c.y;
+    // Cursor x and y, then whether it is put back at the centre and the turn: 100 pixels right turn right by 0.1.
+    const std::tuple<int, int, bool, float> cases[] = {
+        {612, 384, true, 0.1f}, {0, 0, true, -0.512f}, {512, 10, true, 0}, {512, 384, false, 0}};
+    for (const auto& [x, y, recentre, yawChange] : cases) {
+        const MouseTurn turn = mouseTurn(x, y, 1024, 768);
+        EXPECT_EQ(std::tuple(turn.recentre, turn.centreX, turn.centreY), std::tuple(recentre, 512, 384));
+        EXPECT_NEAR(turn.yawChange, yawChange, 1e-6) << x << "," << y;
     }
 }
 
 TEST_F(Camera, AMoveIntoATileThatBlocksAtTheCamerasHeightIsTakenBack)
 {
-    const struct {
-        TileType type;
-        float freeFromY;  // blocks while y is above this; NAN: never blocks
-    } cases[] = {{1, -14.0f}, {3, -14.0f}, {5, -14.0f}, {6, -14.0f}, {2, -9.0f},
-                 {4, -9.0f},  {0, NAN},    {7, NAN},    {0x80000000u, NAN}};
-    for (const auto& c : cases) {
-        for (float y : {-1.5f, std::nextafter(c.freeFromY, 0.0f), c.freeFromY}) {
+    // A tile type and the height from which it lets the camera pass (it blocks above it); NAN: never blocks.
+    const std::tuple<TileType, float> cases[] = {{1, -14.0f}, {3, -14.0f}, {5, -14.0f}, {6, -14.0f}, {2, -9.0f},
+                                                 {4, -9.0f},  {0, NAN},    {7, NAN},    {0x80000000u, NAN}};
+    for (const auto& [type, freeFromY] : cases) {
+        for (float y : {-1.5f, std::nextafter(freeFromY, 0.0f), freeFromY}) {
             if (std::isnan(y))
                 continue;
             SetUp();
-            mapCell(100, 2) = c.type;  // z 1200..1212, where the probe of the moved camera falls
+            mapCell(100, 2) = type;  // z 1200..1212, where the probe of the moved camera falls
             std::tie(camera.z, camera.y, camera.speed) = std::tuple(1213.3f, y, 0.2f);
             moveCamera();
-            const bool stops = y > c.freeFromY;
-            EXPECT_EQ(camera.speed, stops ? 0.0f : 0.2f) << c.type << " at " << y;
-            EXPECT_NEAR(camera.z, stops ? 1213.3f : 1213.1f, 1e-3) << c.type << " at " << y;
+            const bool stops = y > freeFromY;
+            EXPECT_EQ(camera.speed, stops ? 0.0f : 0.2f) << type << " at " << y;
+            EXPECT_NEAR(camera.z, stops ? 1213.3f : 1213.1f, 1e-3) << type << " at " << y;
         }
     }
 
@@ -165,42 +148,27 @@ TEST_F(Camera, AMoveIntoATileThatBlocksAtTheCamerasHeightIsTakenBack)
     EXPECT_EQ(camera.y, -9.05f);
 }
 
-// The field of view against a real context.
-class CameraFieldOfView : public Camera {
-protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(openTestContext(64, 36)); }
-    static void TearDownTestSuite() { closeTestContext(); }
-
-    // After count frames the projection is the 16:9 perspective of these degrees, and the modelview,
-    // current again, was reset by the reload.
-    static void expectProjectionAfter(int count, double degrees)
-    {
-        glTranslated(3, 4, 5);
+// The field of view against a real context: each change reloads the 16:9 projection and leaves the
+// modelview current, as the frame expects.
+TEST_F(Camera, FieldOfViewWidensADegreeAFrameWithBoostToNinetyAndRelaxesBackToSixty)
+{
+    ASSERT_TRUE(openTestContext(64, 36));
+    // Frames run, W held with the right button (without W the button alone relaxes it), degrees reached.
+    const std::tuple<int, bool, double> steps[] = {{10, true, 70}, {40, true, 90}, {9, false, 81}, {30, false, 60}};
+    mouseButtons.right = 1;
+    for (const auto& [count, w, degrees] : steps) {
+        keyState['W'] = w;
         glMatrixMode(GL_PROJECTION);
         frames(count);
         GLint mode = 0;
-        GLdouble modelview[16], actual[16], expected[16];
+        GLdouble projection[16];
         glGetIntegerv(GL_MATRIX_MODE, &mode);
-        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-        EXPECT_EQ(std::tuple(mode, modelview[12]), std::tuple(GL_MODELVIEW, 0.0)) << degrees;
-        glGetDoublev(GL_PROJECTION_MATRIX, actual);
-        glPushMatrix();
-        glLoadIdentity();
-        gluPerspective(degrees, 1.7777777910232544, 0.10000000149011612, 540.0);
-        glGetDoublev(GL_MODELVIEW_MATRIX, expected);
-        glPopMatrix();
-        for (int i = 0; i < 16; ++i)
-            EXPECT_FLOAT_EQ(static_cast<float>(actual[i]), static_cast<float>(expected[i])) << degrees << ": " << i;
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        EXPECT_EQ(mode, GL_MODELVIEW) << degrees;
+        const double f = 1 / std::tan(degrees * M_PI / 360), near = 0.1, far = 540;
+        EXPECT_NEAR(projection[5], f, 1e-6) << degrees;
+        EXPECT_NEAR(projection[0], f * 9 / 16, 1e-6) << degrees;
+        EXPECT_NEAR(projection[14], -2 * far * near / (far - near), 1e-6) << degrees;
     }
-};
-
-TEST_F(CameraFieldOfView, WidensADegreeAFrameWithBoostToNinetyAndRelaxesBackToSixty)
-{
-    keyState['W'] = 1;
-    mouseButtons.right = 1;
-    expectProjectionAfter(10, 70);
-    expectProjectionAfter(40, 90);
-    keyState['W'] = 0;  // the right button alone relaxes it
-    expectProjectionAfter(9, 81);
-    expectProjectionAfter(30, 60);
+    closeTestContext();
 }

@@ -19,7 +19,6 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         bool window = false, timedemo = false;
         std::string data = "", map = "";
     } cases[] = {
-        {{}, C::run, false, false, "", ""},
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
         {{"--window", "--help", "--bogus"}, C::help, true, false, "", ""},

@@ -13,20 +13,6 @@
 
 namespace fs = std::filesystem;
 
-// Runs from a fresh temporary folder.
-class DataPaths : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(mkdtemp(pattern), nullptr); fs::current_path(dir = pattern); }
-    void TearDown() override { fs::current_path(home); fs::remove_all(dir); }
-    void write(const fs::path& file, const std::string& text)
-    {
-        fs::create_directories((dir / file).parent_path());
-        std::ofstream(dir / file, std::ios::binary) << text;
-    }
-    char pattern[32] = "/tmp/kestra-paths-XXXXXX";
-    fs::path home = fs::current_path(), dir;
-};
-
 // The start of a file as openDataFile finds it, or "<missing>".
 static std::string readVia(const char* path)
 {
@@ -35,13 +21,18 @@ static std::string readVia(const char* path)
     return file ? std::string(buffer, std::fread(buffer, 1, sizeof buffer, file.get())) : "<missing>";
 }
 
-TEST_F(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
+TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
 {
+    char pattern[] = "/tmp/kestra-paths-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path home = fs::current_path(), dir = pattern;
+    fs::current_path(dir);
     const Bitmap blueRed = {2, 1, {255, 0, 0, 0, 0, 255, 0, 0}};
-    write("Data/Terminal8.tga", "upper");
-    write("data/Road.bmp", "lower");
-    write("data/Grass.bmp", "exact wins");
-    write("Data/Grass.bmp", "exact");
+    fs::create_directory("Data");
+    fs::create_directory("data");
+    for (auto [path, text] : {std::pair("Data/Terminal8.tga", "upper"), {"data/Road.bmp", "lower"},
+                              {"data/Grass.bmp", "exact wins"}, {"Data/Grass.bmp", "exact"}})
+        std::ofstream(path) << text;
     ASSERT_TRUE(saveBitmap((dir / "data/Sky.bmp").c_str(), blueRed));
     for (const char* path : {"data/Terminal8.tga", "DATA/terminal8.TGA"})
         EXPECT_EQ(readVia(path), "upper") << path;
@@ -60,4 +51,6 @@ TEST_F(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpe
     for (const char* path : {"Data/Clouds.bmp", "data/Grass.bmp/inner", "Other/Grass.bmp", "", "data",
                              "Data/Road.bmp", "data/Rooftop.bmp"})
         EXPECT_EQ(readVia(path), "<missing>") << path;
+    fs::current_path(home);
+    fs::remove_all(dir);
 }

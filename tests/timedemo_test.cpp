@@ -1,26 +1,22 @@
 // The timed demo's route through the bundled city, and its result line.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "app/app.h"
 #include "camera/camera.h"
 #include "map/map.h"
 #include "platform/platform.h"
 #include "tests/support/gl_context.h"
 
-TEST(Timedemo, RouteKeepsToTheStreetsTurnsFliesOverTheRoofsAndLandsAgain)
+TEST(Timedemo, RouteKeepsToTheStreetsFliesOverTheRoofsAtNightWithoutFogAndLandsAgain)
 {
     ASSERT_TRUE(openTestContext(64, 36));
     ASSERT_EQ(readCityMap(KESTRA_RUN_DIR "/city.map", &cityMap), nullptr);
     bool overRoofs = false, nightWithoutFog = false;
-    float turned = 0.0f;
     for (int step = 0; step + 1 < timedemoLength(); ++step) {
         playTimedemoStep(step);
         updateCamera();
         ASSERT_TRUE(applySwitches());
         moveCamera();
-        turned = std::max(turned, std::fabs(camera.yaw - 3.1415927f));
         const TileType under = mapCell(static_cast<int>(camera.z / tileSize), static_cast<int>(camera.x / tileSize));
         EXPECT_TRUE(camera.y <= -7.0f || isRoad(under)) << "off the street at step " << step;
         overRoofs = overRoofs || (camera.y <= -14.0f && under >= 1 && under <= 6);
@@ -28,7 +24,6 @@ TEST(Timedemo, RouteKeepsToTheStreetsTurnsFliesOverTheRoofsAndLandsAgain)
     }
     EXPECT_TRUE(overRoofs);
     EXPECT_TRUE(nightWithoutFog);
-    EXPECT_GT(turned, 1.5f);
     EXPECT_EQ(camera.y, -1.5f);
     closeTestContext();
 }

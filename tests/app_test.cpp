@@ -8,7 +8,6 @@
 
 #include "app/app.h"
 #include "platform/platform.h"
-#include "render/render.h"
 #include "tests/support/gl_context.h"
 
 namespace {
@@ -38,11 +37,11 @@ TEST_F(App, ProcedureRecordsKeysButtonsAndMinimisingAndQuitsOnlyOnClose)
 {
     // Each message, then W's key, the right button (the only one read) and whether frames are drawn.
     const std::tuple<uint32_t, uintptr_t, int, int, int> messages[] = {
-        {WM_KEYDOWN, 'W', 1, 0, 1}, {WM_RBUTTONDOWN, 0, 1, 1, 1}, {WM_LBUTTONUP, 0, 1, 1, 1}, {WM_MBUTTONUP, 0, 1, 1, 1},
-        {WM_ACTIVATE, WA_INACTIVE, 1, 1, 1},  // focus lost, not minimised
+        {WM_KEYDOWN, 'W', 1, 0, 1}, {WM_RBUTTONDOWN, 0, 1, 1, 1}, {WM_LBUTTONUP, 0, 1, 1, 1},
+        {WM_MBUTTONUP, 0, 1, 1, 1}, {WM_ACTIVATE, WA_INACTIVE, 1, 1, 1},  // focus lost, not minimised
         {WM_ACTIVATE, WA_INACTIVE | (uintptr_t{1} << 16), 1, 1, 0}, {WM_ACTIVATE, WA_ACTIVE, 1, 1, 1},
-        {WM_KEYUP, 'W', 0, 1, 1}, {WM_RBUTTONUP, 0, 0, 0, 1}, {WM_LBUTTONDOWN, 0, 0, 0, 1}, {WM_MBUTTONDOWN, 0, 0, 0, 1},
-        {WM_SYSKEYDOWN, 'W', 0, 0, 1},  // system keys are not recorded
+        {WM_KEYUP, 'W', 0, 1, 1}, {WM_RBUTTONUP, 0, 0, 0, 1}, {WM_LBUTTONDOWN, 0, 0, 0, 1},
+        {WM_MBUTTONDOWN, 0, 0, 0, 1}, {WM_SYSKEYDOWN, 'W', 0, 0, 1},  // system keys are not recorded
         {WM_KEYDOWN, 0x1FF, 0, 0, 1}};  // nor keys outside the table
     for (const auto& [message, wParam, w, right, active] : messages) {
         windowProc(nullptr, message, wParam, 0);
@@ -103,7 +102,8 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
         keyState[VK_F1] = 1;
         ASSERT_TRUE(applySwitches());
         EXPECT_EQ(keyState[VK_F1], 0);
-        EXPECT_EQ(std::tuple(viewSettings.fullscreen, windowWidth, windowHeight), std::tuple(fullscreen, width, height));
+        EXPECT_EQ(std::tuple(viewSettings.fullscreen, windowWidth, windowHeight),
+                  std::tuple(fullscreen, width, height));
     }
     // The new context is current and sizes reach its viewport.
     GLint viewport[4] = {};

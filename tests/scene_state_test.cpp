@@ -5,12 +5,10 @@
 
 #include <cmath>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "app/app.h"
 #include "camera/camera.h"
-#include "platform/platform.h"
 #include "render/render.h"
 #include "tests/support/gl_context.h"
 

@@ -1,5 +1,5 @@
-// The map file: the reader's format checks, the messages it shows, that a failure never touches the grid,
-// and the writer's exact bytes.
+// The map file and the road rule: the reader's format checks, the messages it shows, that a failure never
+// touches the grid, the writer's exact bytes, and the road-piece masks.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "map/map.h"
@@ -41,7 +42,7 @@ static std::string load(const Bytes* bytes, const char* name = "city.map")
     mkfifo((dir / "fifo.map").c_str(), 0644);
     fs::create_symlink("/dev/zero", dir / "zero.map");
     if (bytes)
-        std::ofstream(dir / "city.map", std::ios::binary).write(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        std::ofstream(dir / "city.map", std::ios::binary) << std::string(bytes->begin(), bytes->end());
     testing::internal::CaptureStderr();
     loadCityMap((dir / name).c_str());
     fs::remove_all(dir);
@@ -63,14 +64,12 @@ TEST(MapFile, ValidFileFillsTheGridAndIsWhatTheWriterWrites)
 TEST(MapFile, EveryFaultShowsItsMessageAndKeepsThePreviouslyLoadedCity)
 {
     const char* cannotOpen = "Map could not be loaded.";
-    const char* badTypeOrVersion = "Invalid map type or version";
+    const char* badType = "Invalid map type or version";
     const char* badSize = "Invalid map size.";
     const char* incomplete = "Map file is incomplete.";
     const Bytes whole = validFile(0), loaded = validFile(40);
     auto patched = [&](size_t at, uint32_t value) { Bytes b = whole; putInt32(b, at, value); return b; };
     auto cut = [&](size_t length) { return Bytes(whole.begin(), whole.begin() + length); };
-    Bytes magic0 = whole, magic9 = whole, magic10 = whole;
-    magic0[0] = 'k', magic9[9] = 'p', magic10[10] = 'S';
     auto expectFault = [&](const char* what, const Bytes* bytes, const char* name, const char* message) {
         SCOPED_TRACE(what);
         ASSERT_EQ(load(&loaded), "");
@@ -82,11 +81,32 @@ TEST(MapFile, EveryFaultShowsItsMessageAndKeepsThePreviouslyLoadedCity)
         expectFault(name, nullptr, name, cannotOpen);
     // A header cut inside a field fails the check that field belongs to.
     for (const auto& [what, bytes, message] : {
-             std::tuple{"magic's first", magic0, badTypeOrVersion}, {"magic's last", magic9, badTypeOrVersion},
-             {"magic's NUL", magic10, badTypeOrVersion}, {"version 3", patched(11, 3), badTypeOrVersion},
-             {"big-endian 2", patched(11, 0x02000000u), badTypeOrVersion}, {"height 171", patched(15, 171), badSize},
-             {"width -170", patched(19, 0xFFFFFF56u), badSize}, {"14 bytes", cut(14), badTypeOrVersion},
-             {"15 bytes", cut(15), badSize}, {"22 bytes", cut(22), badSize}, {"no cells", cut(mapHeaderBytes), incomplete},
-             {"a byte short", cut(mapFileBytes - 1), incomplete}})
+             std::tuple{"magic", patched(0, 0), badType}, {"KESTRA MAPS", patched(7, 0x5350414D), badType},
+             {"version 3", patched(11, 3), badType}, {"big-endian 2", patched(11, 0x02000000u), badType},
+             {"height 171", patched(15, 171), badSize}, {"width -170", patched(19, 0xFFFFFF56u), badSize},
+             {"14 bytes", cut(14), badType}, {"15 bytes", cut(15), badSize}, {"22 bytes", cut(22), badSize},
+             {"no cells", cut(mapHeaderBytes), incomplete}, {"a byte short", cut(mapFileBytes - 1), incomplete}})
         expectFault(what, &bytes, "city.map", message);
+}
+
+TEST(RoadPieces, EachRoadTileGetsTheMaskOfItsRoadNeighboursInsideTheMap)
+{
+    static CityMap map;
+    auto road = [](int row, int column, TileType type = roadBase) { map.cells[mapSize * row + column] = type; };
+    for (int i = 9; i <= 11; ++i)  // a cross at (10, 10): its arms' ends each have one side
+        road(10, i), road(i, 10);
+    road(40, 40), road(39, 40, 1), road(41, 40, 6), road(40, 41, 23);  // alone among a building, cliff, nothing
+    road(5, 169), road(6, 0), road(0, 0), road(0, 1), road(169, 0);  // neighbours in memory, not on the map
+    road(50, 50, roadBase + 15), road(50, 51, roadBase + 15), road(51, 50, 22), road(49, 50, 23);  // stale masks
+    EXPECT_EQ(roadMaskAt(map, 50, 50), roadE | roadS);
+
+    EXPECT_EQ(fixRoadPieces(&map), 10);
+    for (auto [row, column, type] :
+         {std::tuple{10, 10, roadBase + (roadN | roadS | roadE | roadW)}, {9, 10, roadBase + roadS},
+          {11, 10, roadBase + roadN}, {10, 9, roadBase + roadE}, {10, 11, roadBase + roadW}, {40, 40, roadBase},
+          {39, 40, 1u}, {41, 40, 6u}, {40, 41, 23u}, {5, 169, roadBase}, {6, 0, roadBase}, {0, 0, roadBase + roadE},
+          {0, 1, roadBase + roadW}, {169, 0, roadBase}, {50, 50, roadBase + (roadE | roadS)},
+          {50, 51, roadBase + roadW}, {51, 50, roadBase + roadN}, {49, 50, 23u}, {0, 2, 0u}})
+        EXPECT_EQ(map.cells[mapSize * row + column], type) << "row " << row << ", column " << column;
+    EXPECT_EQ(fixRoadPieces(&map), 0) << "a second pass finds nothing left to do";
 }

@@ -160,7 +160,8 @@ TEST(Program, CheckWarnsOfPiecesThatDoNotMatchABlockedStartAndRoadsInPieces)
         << odd.out;
     EXPECT_EQ(odd.err, "kestra-map: ODD.MAP: warning: the start tile (row 168, column 2) is low building 4; the "
                        "camera cannot move from it\nkestra-map: ODD.MAP: warning: the roads are in 2 pieces that do "
-                       "not join:\n  2 road tiles, one at row 50, column 50\n  1 road tile, one at row 10, column 10\n");
+                       "not join:\n  2 road tiles, one at row 50, column 50\n  1 road tile, one at row 10, column "
+                       "10\n");
 }
 
 // Every stray pixel is counted, the first ten listed; a FIFO is refused unread; a picture of the wrong size

@@ -101,7 +101,8 @@ TEST_F(Textures, BmpDepthsLoadAlikeAndCorruptFilesFailCleanly)
     for (auto [name, bytes, loads] : {std::tuple{"rgb24.bmp", testBmp(24), true}, {"palette8.bmp", testBmp(8), true},
                                       {"xrgb32.bmp", testBmp(32), true}, {"topdown24.bmp", testBmp(24, true), true},
                                       {"trailing.bmp", testBmp(24), true}, {"truncated.bmp", truncated, false},
-                                      {"huge.bmp", patched(18, "\xff\xff\xff"), false}, {"absent.bmp", Bytes{}, false}}) {
+                                      {"huge.bmp", patched(18, "\xff\xff\xff"), false},
+                                      {"absent.bmp", Bytes{}, false}}) {
         SCOPED_TRACE(name);
         if (std::string(name) != "absent.bmp")
             std::ofstream(dir / name, std::ios::binary) << bytes;

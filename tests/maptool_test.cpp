@@ -85,19 +85,16 @@ ToolRun runTool(std::vector<std::string> arguments, const std::function<void()>&
 uint8_t* pixel(Picture& picture, int x, int y) { return &picture.rgba[(size_t(y) * picture.width + x) * 4]; }
 }  // namespace
 
-// The properties every generated city must have for the viewer to be worth opening on it; the build
-// writes the default seed's city into the run folder.
+// The properties every generated city must have for the viewer to be worth opening on it.
 TEST(CityGenerator, EverySeedGivesItsOwnConnectedDrivableTownEveryTime)
 {
     static CityMap map, again, previous;
-    ASSERT_EQ(readCityMap(KESTRA_RUN_DIR "/city.map", &previous), nullptr);
     for (uint64_t seed : {defaultCitySeed, uint64_t(0), ~uint64_t(0)}) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         generateCity(seed, &map);
         generateCity(seed, &again);
         EXPECT_TRUE(std::equal(std::begin(map.cells), std::end(map.cells), std::begin(again.cells)));
-        EXPECT_EQ(std::equal(std::begin(map.cells), std::end(map.cells), std::begin(previous.cells)),
-                  seed == defaultCitySeed) << "the bundled city is the default seed's, other seeds differ";
+        EXPECT_FALSE(std::equal(std::begin(map.cells), std::end(map.cells), std::begin(previous.cells)));
         previous = map;
         EXPECT_EQ(fixRoadPieces(&again), 0) << "every road tile is 7 + its neighbour mask";
         MapSummary summary = summarizeMap(map);
@@ -260,10 +257,9 @@ TEST(Program, HelpAndUsageErrors)
     TempDir dir;  // whatever a wrong command line would write lands here
     EXPECT_EQ(runTool({"--help"}).status, 0);
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
-             {}, {"paint", "x.png"}, {"check", "a.map", "b.map"}, {"generate", "--seed", "-1"},
-             {"check", "a.map", "--scale", "2"}, {"export", "a.map"}, {"import", "a.png", "-o"},
-             {"render", "a.map", "-o", "x.png", "--scale", "0"}, {"generate", "-o", "a.map", "--output", "b.map"},
-             {"check", "--strict", "a.map", "--strict"}}) {
+             {}, {"paint", "x.png"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
+             {"export", "a.map"}, {"import", "a.png", "-o"}, {"render", "a.map", "-o", "x.png", "--scale", "0"},
+             {"generate", "-o", "a.map", "--output", "b.map"}, {"check", "--strict", "a.map", "--strict"}}) {
         ToolRun run = runTool(wrong);
         EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.rfind("kestra-map: ", 0) == 0)
             << testing::PrintToString(wrong) << ": " << run.status << " " << run.out << run.err;

@@ -1,138 +1,106 @@
-// The map file reader: format checks, the messages it shows, and that a failure never touches the grid.
+// The map file and the road rule: the reader's format checks, the messages it shows, that a failure never
+// touches the grid, the writer's exact bytes, and the road-piece masks.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "map/map.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
 using Bytes = std::vector<unsigned char>;
 
-void putInt32(Bytes& bytes, size_t at, uint32_t value)
+static void putInt32(Bytes& bytes, size_t at, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 // A complete file whose cell i holds firstValue + i.
-Bytes validFile(uint32_t firstValue)
+static Bytes validFile(uint32_t firstValue)
 {
     Bytes bytes(mapFileBytes, 0);
-    std::memcpy(bytes.data(), "KESTRA MAP", 11);
-    putInt32(bytes, 11, 2);
-    putInt32(bytes, 15, 170);
-    putInt32(bytes, 19, 170);
+    std::memcpy(bytes.data(), "KESTRA MAP\0\2\0\0\0\xaa\0\0\0\xaa\0\0\0", mapHeaderBytes);
     for (uint32_t i = 0; i < uint32_t(mapSize * mapSize); ++i)
         putInt32(bytes, mapHeaderBytes + 4 * i, firstValue + i);
     return bytes;
 }
 
-// True when the grid holds what validFile(firstValue) holds.
-bool gridIsFrom(uint32_t firstValue)
+// Writes the bytes (none: no file) as "city.map" in a fresh folder that also holds a FIFO and a link to a
+// device, loads name from there and returns what went to stderr.
+static std::string load(const Bytes* bytes, const char* name = "city.map")
 {
-    for (uint32_t i = 0; i < uint32_t(mapSize * mapSize); ++i)
-        if (cityMap.cells[i] != firstValue + i)
-            return false;
-    return true;
-}
-
-// Each test starts with a city loaded from validFile(40), so a refused file must leave exactly that.
-class MapFile : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kestra-map-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        ASSERT_EQ(load(validFile(40)), "");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // Writes the bytes as a map file, loads it and returns everything written to stderr meanwhile.
-    std::string load(const Bytes& bytes)
-    {
-        std::string path = (dir / "city.map").string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return loadPath(path);
-    }
-    static std::string loadPath(const std::string& path)
-    {
-        testing::internal::CaptureStderr();
-        loadCityMap(path.c_str());
-        return testing::internal::GetCapturedStderr();
-    }
-
-    fs::path dir;
-};
-
-TEST_F(MapFile, ValidFileFillsTheGridInRowMajorOrderKeepingLargeValuesAndIgnoringTrailingBytes)
-{
-    Bytes bytes = validFile(1000);
-    putInt32(bytes, mapHeaderBytes, 23);
-    putInt32(bytes, mapHeaderBytes + 4, 0xFFFFFFFFu);
-    putInt32(bytes, mapHeaderBytes + 8, 0x80000000u);
-    bytes.insert(bytes.end(), {'j', 'u', 'n', 'k', 0, 1, 2, 3, 4});
-    EXPECT_EQ(load(bytes), "");
-    EXPECT_EQ(mapCell(0, 0), 23u);
-    EXPECT_EQ(mapCell(0, 1), 0xFFFFFFFFu);
-    EXPECT_EQ(mapCell(0, 2), 0x80000000u);
-    EXPECT_EQ(mapCell(0, 169), 1169u);
-    EXPECT_EQ(mapCell(1, 0), 1170u);
-    EXPECT_EQ(mapCell(169, 169), 1000u + 28899u);
-}
-
-TEST_F(MapFile, MissingOrUnreadableFileIsReported)
-{
-    // A directory opens on Linux but cannot be read; a FIFO or device is refused before any read.
+    const fs::path dir = fs::temp_directory_path() / ("kestra-map-file-" + std::to_string(getpid()));
+    fs::create_directory(dir);
     mkfifo((dir / "fifo.map").c_str(), 0644);
     fs::create_symlink("/dev/zero", dir / "zero.map");
-    for (const fs::path& path : {dir / "nothing.map", dir, dir / "fifo.map", dir / "zero.map"}) {
-        EXPECT_EQ(loadPath(path.string()), "MAP LOAD ERROR: Map could not be loaded.\n");
-        EXPECT_TRUE(gridIsFrom(40));
-    }
+    if (bytes)
+        std::ofstream(dir / "city.map", std::ios::binary) << std::string(bytes->begin(), bytes->end());
+    testing::internal::CaptureStderr();
+    loadCityMap((dir / name).c_str());
+    fs::remove_all(dir);
+    return testing::internal::GetCapturedStderr();
 }
 
-TEST_F(MapFile, EveryFaultShowsItsMessageAndKeepsThePreviouslyLoadedCity)
+// Before each fault a valid file (with trailing bytes, ignored) fills the grid in row-major order, large values
+// kept, so that the writer's bytes for the grid are the file's; the fault must leave the grid so.
+TEST(MapFile, ValidFilesFillTheGridAndEveryFaultShowsItsMessageAndKeepsIt)
 {
-    const char* badTypeOrVersion = "Invalid map type or version";
+    const char* badType = "Invalid map type or version";
     const char* badSize = "Invalid map size.";
     const char* incomplete = "Map file is incomplete.";
     const Bytes whole = validFile(0);
+    Bytes loaded = validFile(40), withTrailing;
+    putInt32(loaded, mapHeaderBytes + 4, 0xFFFFFFFFu);
+    withTrailing = loaded;
+    withTrailing.insert(withTrailing.end(), {'j', 'u', 'n', 'k'});
+    auto patched = [&](size_t at, uint32_t value) { Bytes b = whole; putInt32(b, at, value); return b; };
     auto cut = [&](size_t length) { return Bytes(whole.begin(), whole.begin() + length); };
-    auto expectFault = [&](const std::string& what, const Bytes& bytes, const char* message) {
+    auto expectFault = [&](const char* what, const Bytes* bytes, const char* name, const char* message) {
         SCOPED_TRACE(what);
-        EXPECT_EQ(load(bytes), std::string("MAP LOAD ERROR: ") + message + "\n");
-        EXPECT_TRUE(gridIsFrom(40));
+        ASSERT_EQ(load(&withTrailing), "");
+        ASSERT_EQ(mapCell(1, 0), 210u);
+        EXPECT_EQ(load(bytes, name), std::string("MAP LOAD ERROR: ") + message + "\n");
+        EXPECT_EQ(encodeCityMap(cityMap), loaded) << "the city loaded before stays";
     };
-    for (int i = 0; i < 11; ++i) {
-        Bytes bytes = whole;
-        bytes[i] = i < 10 ? bytes[i] ^ 0x20 : 'S';  // flips case or space to NUL; the eleventh must be NUL
-        expectFault("magic byte " + std::to_string(i), bytes, badTypeOrVersion);
-    }
-    // Versions 1, 3 and a big-endian 2; sizes 171 in either field and -170.
-    for (auto [at, value] : {std::pair<size_t, uint32_t>{11, 1}, {11, 3}, {11, 0x02000000u}, {15, 171}, {19, 171},
-                             {19, 0xFFFFFF56u}}) {
-        Bytes bytes = whole;
-        putInt32(bytes, at, value);
-        expectFault("field " + std::to_string(at) + " = " + std::to_string(value), bytes,
-                    at == 11 ? badTypeOrVersion : badSize);
-    }
+    // A folder opens on Linux but cannot be read; a FIFO or device is refused before any read.
+    for (const char* name : {"nothing.map", ".", "fifo.map", "zero.map"})
+        expectFault(name, nullptr, name, "Map could not be loaded.");
     // A header cut inside a field fails the check that field belongs to.
-    for (size_t length : {0, 1, 10, 11, 14, 15, 18, 19, 22})
-        expectFault("header of " + std::to_string(length), cut(length), length < 15 ? badTypeOrVersion : badSize);
-    // No cells, 100 cells, 100 and a part, one cell short, one byte short.
-    for (size_t cellBytes : {0, 400, 402, 4 * 28899, 4 * 28900 - 1})
-        expectFault("cell bytes " + std::to_string(cellBytes), cut(mapHeaderBytes + cellBytes), incomplete);
+    for (const auto& [what, bytes, message] : {
+             std::tuple{"magic", patched(0, 0), badType}, {"KESTRA MAPS", patched(7, 0x5350414D), badType},
+             {"version 3", patched(11, 3), badType}, {"big-endian 2", patched(11, 0x02000000u), badType},
+             {"height 171", patched(15, 171), badSize}, {"width -170", patched(19, 0xFFFFFF56u), badSize},
+             {"14 bytes", cut(14), badType}, {"15 bytes", cut(15), badSize}, {"22 bytes", cut(22), badSize},
+             {"no cells", cut(mapHeaderBytes), incomplete}, {"a byte short", cut(mapFileBytes - 1), incomplete}})
+        expectFault(what, &bytes, "city.map", message);
 }
 
-}  // namespace
+TEST(RoadPieces, EachRoadTileGetsTheMaskOfItsRoadNeighboursInsideTheMap)
+{
+    static CityMap map;
+    auto road = [](int row, int column, TileType type = roadBase) { map.cells[mapSize * row + column] = type; };
+    for (int i = 9; i <= 11; ++i)  // a cross at (10, 10): its arms' ends each have one side
+        road(10, i), road(i, 10);
+    road(40, 40), road(39, 40, 1), road(41, 40, 6), road(40, 41, 23);  // alone among a building, cliff, nothing
+    road(5, 169), road(6, 0), road(0, 0), road(0, 1), road(169, 0);  // neighbours in memory, not on the map
+    road(50, 50, roadBase + 15), road(50, 51, roadBase + 15), road(51, 50, 22), road(49, 50, 23);  // stale masks
+    EXPECT_EQ(roadMaskAt(map, 50, 50), roadE | roadS);
+
+    EXPECT_EQ(fixRoadPieces(&map), 10);
+    for (auto [row, column, type] :
+         {std::tuple{10, 10, roadBase + (roadN | roadS | roadE | roadW)}, {9, 10, roadBase + roadS},
+          {11, 10, roadBase + roadN}, {10, 9, roadBase + roadE}, {10, 11, roadBase + roadW}, {40, 40, roadBase},
+          {39, 40, 1u}, {41, 40, 6u}, {40, 41, 23u}, {5, 169, roadBase}, {6, 0, roadBase}, {0, 0, roadBase + roadE},
+          {0, 1, roadBase + roadW}, {169, 0, roadBase}, {50, 50, roadBase + (roadE | roadS)},
+          {50, 51, roadBase + roadW}, {51, 50, roadBase + roadN}, {49, 50, 23u}, {0, 2, 0u}})
+        EXPECT_EQ(map.cells[mapSize * row + column], type) << "row " << row << ", column " << column;
+    EXPECT_EQ(fixRoadPieces(&map), 0) << "a second pass finds nothing left to do";
+}

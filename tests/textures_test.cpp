@@ -1,39 +1,13 @@
 // The texture loader against a real Mesa context: the generated set, failures, and BMP depths.
-#include <GL/gl.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "render/render.h"
-#include "tests/support/gl_context.h"
+#include "tests/support/text_fixture.h"
 
-namespace fs = std::filesystem;
 using Bytes = std::string;  // file contents and texels
-
-// A fresh context and table, run from a fresh temporary folder.
-class Textures : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(openTestContext(64, 64));
-        textureTable.fill(0);
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        fs::current_path(dir = pattern);
-    }
-    void TearDown() override
-    {
-        fs::current_path(home);
-        fs::remove_all(dir);
-        closeTestContext();
-    }
-    char pattern[32] = "/tmp/kestra-textures-XXXXXX";
-    fs::path home = fs::current_path(), dir;
-};
+using Textures = TextTest;  // a context, run from a fresh temporary folder
 
 // Binds name and reads one parameter of its image at level.
 static GLint level0(GLuint name, GLenum what, int level = 0)
@@ -43,6 +17,7 @@ static GLint level0(GLuint name, GLenum what, int level = 0)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
     return v;
 }
+static GLint getTexInt(GLenum what) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, what, &v); return v; }
 
 // Blue, green, red of the test picture's pixel (x, y), y = 0 the top row; 5 x 3 so that 24-bit rows need padding.
 constexpr int picW = 5, picH = 3;
@@ -75,94 +50,73 @@ static Bytes testBmp(int depth, bool topDown = false)
 TEST_F(Textures, GeneratedSetLoadsIntoFreshNamesAndLeavesTheLastSkyFaceBound)
 {
     fs::current_path(KESTRA_RUN_DIR);
+    TextureTable before{};
+    for (int opening = 0; opening < 2; ++opening) {  // a second opening loads everything again into new names
+        ASSERT_TRUE(loadAllTextures());
+        EXPECT_EQ(GLuint(getInt(GL_TEXTURE_BINDING_2D)), textureTable[skySlot5]);
+        for (size_t slot = 0; slot < textureTable.size(); ++slot) {
+            SCOPED_TRACE(slot);
+            GLuint name = textureTable[slot];
+            EXPECT_TRUE(glIsTexture(name) && name != before[slot]);
+            EXPECT_EQ(std::count(textureTable.begin(), textureTable.end(), name), 1);
+            GLint width = level0(name, GL_TEXTURE_WIDTH), height = level0(name, GL_TEXTURE_HEIGHT);
+            EXPECT_TRUE(width >= 256 && (width & (width - 1)) == 0 && (height & (height - 1)) == 0) << width << "x" << height;
+            EXPECT_EQ(level0(name, GL_TEXTURE_INTERNAL_FORMAT), 3) << "three components";
+            EXPECT_EQ(level0(name, GL_TEXTURE_WIDTH, 1), 0) << "no mipmaps";
+            EXPECT_TRUE(getTexInt(GL_TEXTURE_MIN_FILTER) == GL_LINEAR && getTexInt(GL_TEXTURE_MAG_FILTER) == GL_LINEAR);
+        }
+        before = textureTable;
+    }
+}
+
+TEST_F(Textures, FirstMissingFileStopsTheLoad)
+{
+    const size_t failingSlot = 7;  // Data/Road.bmp
+    textureTable.fill(0);
+    fs::create_directory(dir / "Data");
+    for (const auto& entry : fs::directory_iterator(fs::path(KESTRA_RUN_DIR) / "Data"))
+        if (entry.path().filename() != "Road.bmp")
+            fs::create_symlink(entry.path(), dir / "Data" / entry.path().filename());
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(loadAllTextures());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), textureTable[skySlot5]);
-    for (size_t slot = 0; slot < textureTable.size(); ++slot) {
-        SCOPED_TRACE(slot);
-        GLuint name = textureTable[slot];
-        ASSERT_TRUE(glIsTexture(name));
-        EXPECT_EQ(std::count(textureTable.begin(), textureTable.end(), name), 1);
-        GLint width = level0(name, GL_TEXTURE_WIDTH), height = level0(name, GL_TEXTURE_HEIGHT), min = 0, mag = 0;
-        EXPECT_TRUE(width >= 256 && (width & (width - 1)) == 0 && (height & (height - 1)) == 0) << width << "x" << height;
-        EXPECT_EQ(level0(name, GL_TEXTURE_INTERNAL_FORMAT), 3) << "three components";
-        EXPECT_EQ(level0(name, GL_TEXTURE_WIDTH, 1), 0) << "no mipmaps";
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
-        EXPECT_TRUE(min == GL_LINEAR && mag == GL_LINEAR);
-    }
-    // A second opening loads everything again into new names.
-    TextureTable first = textureTable;
-    ASSERT_TRUE(loadAllTextures());
-    for (size_t slot = 0; slot < textureTable.size(); ++slot)
-        EXPECT_NE(textureTable[slot], first[slot]);
+    EXPECT_FALSE(loadAllTextures());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MAP LOAD ERROR: Error loading Data/Road.bmp.\n");
+    // The failing slot has a fresh name that never received an image; later slots are untouched.
+    EXPECT_TRUE(textureTable[failingSlot] != 0 && !glIsTexture(textureTable[failingSlot]));
+    for (size_t slot = failingSlot + 1; slot < textureTable.size(); ++slot)
+        EXPECT_EQ(textureTable[slot], 0u);
 }
 
-TEST_F(Textures, FirstMissingFileStopsTheLoadWithItsMessage)
+// The palette, 32-bit and top-down files give the same texels as the 24-bit one, and a file is read only as
+// far as its image reaches. Corrupt or missing files fail cleanly: the header is checked against the file
+// before the image is allocated.
+TEST_F(Textures, BmpDepthsLoadAlikeAndCorruptFilesFailCleanly)
 {
-    for (auto [missing, failingSlot] : {std::pair{"Road.bmp", size_t(7)}, {"sky_5.bmp", size_t(skySlot5)}}) {
-        SCOPED_TRACE(missing);
-        textureTable.fill(0);
-        fs::remove_all(dir / "Data");
-        fs::create_directory(dir / "Data");
-        for (const auto& entry : fs::directory_iterator(fs::path(KESTRA_RUN_DIR) / "Data"))
-            if (entry.path().filename() != missing)
-                fs::create_symlink(entry.path(), dir / "Data" / entry.path().filename());
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(loadAllTextures());
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("MAP LOAD ERROR: Error loading Data/") + missing + ".\n");
-        for (size_t slot = 0; slot < failingSlot; ++slot)
-            EXPECT_GE(level0(textureTable[slot], GL_TEXTURE_WIDTH), 256) << "slot " << slot;
-        // The failing slot has a fresh name that never received an image; later slots are untouched.
-        EXPECT_TRUE(textureTable[failingSlot] != 0 && !glIsTexture(textureTable[failingSlot]));
-        for (size_t slot = failingSlot + 1; slot < textureTable.size(); ++slot)
-            EXPECT_EQ(textureTable[slot], 0u);
-    }
-}
-
-TEST_F(Textures, PaletteAndThirtyTwoBitFilesGiveTheSameTexelsAsTwentyFourBit)
-{
-    Bytes expected;
+    Bytes expected, truncated = testBmp(24);
     for (int i = 0; i < picW * picH; ++i)  // texture row 0 is the bottom of the picture
         expected += bgr(i % picW, picH - 1 - i / picW);
-    for (auto [name, bytes] : {std::pair{"rgb24.bmp", testBmp(24)}, {"palette8.bmp", testBmp(8)},
-                               {"xrgb32.bmp", testBmp(32)}, {"topdown24.bmp", testBmp(24, true)},
-                               {"trailing.bmp", testBmp(24)}}) {
+    truncated.resize(truncated.size() - 20);
+    auto patched = [](size_t at, Bytes value) { return testBmp(24).replace(at, value.size(), value); };
+    for (auto [name, bytes, loads] : {std::tuple{"rgb24.bmp", testBmp(24), true}, {"palette8.bmp", testBmp(8), true},
+                                      {"xrgb32.bmp", testBmp(32), true}, {"topdown24.bmp", testBmp(24, true), true},
+                                      {"trailing.bmp", testBmp(24), true}, {"truncated.bmp", truncated, false},
+                                      {"huge.bmp", patched(18, "\xff\xff\xff"), false},
+                                      {"absent.bmp", Bytes{}, false}}) {
         SCOPED_TRACE(name);
-        std::ofstream(dir / name, std::ios::binary) << bytes;
+        if (std::string(name) != "absent.bmp")
+            std::ofstream(dir / name, std::ios::binary) << bytes;
         if (std::string(name) == "trailing.bmp")
-            fs::resize_file(dir / name, 1u << 30);  // read only as far as the image reaches
+            fs::resize_file(dir / name, 1u << 30);
         GLuint slot = 0;
-        ASSERT_TRUE(loadBmpTexture(name, slot));
-        EXPECT_EQ(level0(slot, GL_TEXTURE_WIDTH), picW);
-        EXPECT_EQ(level0(slot, GL_TEXTURE_HEIGHT), picH);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(loadBmpTexture(name, slot), loads);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the loader itself shows nothing";
+        EXPECT_NE(slot, 0u) << "the name is generated before reading";
+        if (!loads)
+            continue;
+        EXPECT_EQ((std::pair{level0(slot, GL_TEXTURE_WIDTH), level0(slot, GL_TEXTURE_HEIGHT)}), std::pair(picW, picH));
         Bytes texels(expected.size(), 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR, GL_UNSIGNED_BYTE, texels.data());
         EXPECT_EQ(texels, expected);
-    }
-}
-
-TEST_F(Textures, CorruptOrMissingFileIsACleanFailure)
-{
-    // The header is checked against the file before the image is allocated.
-    auto patched = [](size_t at, Bytes value) { return testBmp(24).replace(at, value.size(), value); };
-    Bytes truncated = testBmp(24);
-    truncated.resize(truncated.size() - 20);
-    for (auto [name, bytes] : {std::pair{"truncated.bmp", truncated}, {"huge.bmp", patched(18, "\xff\xff\xff")},
-                               {"square60000.bmp", patched(18, Bytes("\x60\xea\0\0\x60\xea\0\0", 8))},
-                               {"width0.bmp", patched(18, Bytes(4, '\0'))}, {"depth0.bmp", patched(28, Bytes(2, '\0'))},
-                               {"garbage.bmp", Bytes("BM\1\2\3\4\5")}, {"empty.bmp", Bytes{}}, {"absent.bmp", Bytes{}}}) {
-        SCOPED_TRACE(name);
-        if (std::string(name) != "absent.bmp")
-            std::ofstream(dir / name, std::ios::binary) << bytes;
-        GLuint slot = 0;
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(loadBmpTexture(name, slot));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the loader itself shows nothing";
-        EXPECT_NE(slot, 0u) << "the name is generated before reading";
     }
 }

@@ -18,110 +18,74 @@ static Bytes counting(size_t n)
     return v;
 }
 
+// bytes with the first and third of every step bytes swapped, as the reader turns BGR(A) into RGB(A).
+static Bytes redBlueSwapped(Bytes bytes, size_t step)
+{
+    for (size_t i = 0; i < bytes.size(); i += step)
+        std::swap(bytes[i], bytes[i + 2]);
+    return bytes;
+}
+
 static GLint texParameter(GLenum name) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, name, &v); return v; }
 static GLint level0(GLenum name) { GLint v = 0; glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v); return v; }
 static GLint envMode() { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &v); return v; }
 
-// Binds texture and reads its level-0 image back in format.
-static Bytes image(GLuint texture, GLenum format, int bytesPerPixel)
-{
-    glBindTexture(GL_TEXTURE_2D, texture);
-    Bytes out(size_t(level0(GL_TEXTURE_WIDTH) * level0(GL_TEXTURE_HEIGHT) * bytesPerPixel));
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());
-    return out;
-}
-
-TEST(TgaHeader, AcceptsOnlyTheFixedSides)
-{
-    for (int side : {2, 4, 8, 16, 32, 64, 128, 256, 512})
-        EXPECT_TRUE(isTextureSide(side)) << side;
-    for (int side : {-512, -2, 0, 1, 3, 6, 24, 640, 768, 1024, 65535})
-        EXPECT_FALSE(isTextureSide(side)) << side;
-}
-
 using TgaLoad = TextTest;
 
-TEST_F(TgaLoad, UploadsTrueColourSwappedWithRepeatLinearAndModulate)
+// Every file is read-only: the font may be installed where it cannot be written.
+TEST_F(TgaLoad, UploadsEachDepthWithRepeatLinearAndModulate)
 {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    // 512 x 2 also proves the sides are read low byte first.
-    writeBytes(dir / "a.tga", tgaFile(2, 512, 2, 32, counting(4096)));
-    ASSERT_EQ(loadTgaTexture("a.tga", 7), tgaLoaded);
-    EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), 7);
-    EXPECT_EQ(getInt(GL_UNPACK_ALIGNMENT), 1);
-    EXPECT_EQ(envMode(), GL_MODULATE);
-    for (GLenum p : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T})
-        EXPECT_EQ(texParameter(p), GL_REPEAT);
-    for (GLenum p : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER})
-        EXPECT_EQ(texParameter(p), GL_LINEAR);
-    Bytes got = image(7, GL_RGBA, 4);
-    EXPECT_EQ(level0(GL_TEXTURE_WIDTH), 512);
-    EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
-    EXPECT_EQ(Bytes(got.begin(), got.begin() + 4), (Bytes{2, 1, 0, 3}));
-    EXPECT_EQ(Bytes(got.end() - 4, got.end()), (Bytes{254, 253, 252, 255}));
-
-    // Two pixels make six-byte rows: any unpack alignment but 1 would shift them.
-    writeBytes(dir / "b.tga", tgaFile(2, 2, 4, 24, counting(24)));
-    ASSERT_EQ(loadTgaTexture("b.tga", 8), tgaLoaded);
-    Bytes want = counting(24);
-    for (size_t i = 0; i < want.size(); i += 3)
-        std::swap(want[i], want[i + 2]);
-    EXPECT_EQ(image(8, GL_RGB, 3), want);
-    EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
-}
-
-TEST_F(TgaLoad, EightBitFilesUploadTheirBytesAsAlpha)
-{
-    // Name, file, texture name, read-only.
-    const std::tuple<const char*, Bytes, GLuint, bool> cases[] = {
-        {"type2", tgaFile(2, 2, 2, 8, counting(4)), 9, false},
-        {"type3 into the default texture", tgaFile(3, 2, 2, 8, counting(4)), 0, false},
-        {"image ID skipped", tgaFile(3, 2, 2, 8, counting(4), 5), 10, false},
-        {"top-left origin, no flip", tgaFile(3, 2, 2, 8, counting(4), 0, 0, 0x28), 11, false},
-        {"footer ignored", tgaFile(3, 2, 2, 8, counting(30)), 12, false},
-        {"read-only file", tgaFile(3, 2, 2, 8, counting(4)), 13, true},
+    // Name, file, texture name, format and bytes read back. A 512 x 2 picture reads 2 x 512 with the sides'
+    // bytes swapped; two 24-bit pixels make six-byte rows, which any unpack alignment but 1 would shift. 8-bit
+    // files keep their rows in stored order whatever the origin bit says, and skip the image ID and the footer.
+    const std::tuple<const char*, Bytes, GLuint, GLenum, Bytes> cases[] = {
+        {"32-bit", tgaFile(2, 512, 2, 32, counting(4096)), 7, GL_RGBA, redBlueSwapped(counting(4096), 4)},
+        {"24-bit", tgaFile(2, 2, 4, 24, counting(24)), 8, GL_RGB, redBlueSwapped(counting(24), 3)},
+        {"8-bit type 2", tgaFile(2, 2, 2, 8, counting(4)), 9, GL_ALPHA, counting(4)},
+        {"8-bit type 3 into the default texture", tgaFile(3, 2, 2, 8, counting(30), 5, 0, 0x28), 0, GL_ALPHA,
+         counting(4)},
     };
-    for (const auto& [name, bytes, texture, readOnly] : cases) {
+    for (const auto& [name, bytes, texture, format, want] : cases) {
         SCOPED_TRACE(name);
-        fs::path path = dir / (std::to_string(texture) + ".tga");
-        writeBytes(path, bytes);
-        ASSERT_EQ(readOnly ? chmod(path.c_str(), 0444) : 0, 0);
-        ASSERT_EQ(loadTgaTexture(path.c_str(), texture), tgaLoaded);
-        EXPECT_EQ(image(texture, GL_ALPHA, 1), counting(4));
-        EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        writeBytes(dir / name, bytes);
+        ASSERT_EQ(chmod((dir / name).c_str(), 0444), 0);
+        ASSERT_EQ(loadTgaTexture(name, texture), tgaLoaded);
+        EXPECT_EQ((std::vector{getInt(GL_TEXTURE_BINDING_2D), getInt(GL_UNPACK_ALIGNMENT), envMode(),
+                               texParameter(GL_TEXTURE_WRAP_S), texParameter(GL_TEXTURE_WRAP_T),
+                               texParameter(GL_TEXTURE_MAG_FILTER), texParameter(GL_TEXTURE_MIN_FILTER)}),
+                  (std::vector<GLint>{GLint(texture), 1, GL_MODULATE, GL_REPEAT, GL_REPEAT, GL_LINEAR, GL_LINEAR}));
+        EXPECT_EQ(level0(GL_TEXTURE_INTERNAL_FORMAT), GLint(format));
+        EXPECT_EQ(level0(GL_TEXTURE_WIDTH), bytes[12] + 256 * bytes[13]);
+        const int bytesPerPixel = format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1;
+        ASSERT_EQ(size_t(level0(GL_TEXTURE_WIDTH) * level0(GL_TEXTURE_HEIGHT) * bytesPerPixel), want.size());
+        Bytes got(want.size());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, got.data());
+        EXPECT_EQ(got, want);
     }
 }
 
 TEST_F(TgaLoad, RejectionsMakeNoGlCall)
 {
-    // A known texture, bound, with non-default store and environment state.
-    const unsigned char known[4] = {10, 20, 30, 40};
+    // Every GL call of the reader comes after its checks: a rejection leaves the bound texture and the store.
     glBindTexture(GL_TEXTURE_2D, 20);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, 4, 1, 0, GL_ALPHA, GL_UNSIGNED_BYTE, known);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
 
-    // Name, file, result.
+    // Name, file, result. The checks go type, sides, depth, pixels; a FIFO or device is never opened.
     const std::tuple<const char*, Bytes, int> cases[] = {
         {"missing", {}, tgaCannotOpen},
-        {"empty", {}, tgaShortHeader},
+        {"fifo", {}, tgaCannotOpen},
+        {"zero", {}, tgaCannotOpen},
         {"17 bytes", counting(17), tgaShortHeader},
-        {"rle", tgaFile(10, 4, 4, 32), tgaBadType},
+        {"rle", tgaFile(10, 3, 3, 16), tgaBadType},
         {"colourmap", tgaFile(2, 4, 4, 8, {}, 0, 1), tgaBadType},
-        {"type before side and depth", tgaFile(10, 3, 3, 16), tgaBadType},
-        {"side before depth", tgaFile(2, 3, 3, 16), tgaBadSide},
-        {"3x4", tgaFile(2, 3, 4, 32), tgaBadSide},
-        {"4x3", tgaFile(2, 4, 3, 32), tgaBadSide},
-        {"0x0", tgaFile(2, 0, 0, 32), tgaBadSide},
-        {"depth15", tgaFile(2, 4, 4, 15), tgaBadDepth},
+        {"3x4", tgaFile(2, 3, 4, 16), tgaBadSide},
+        {"4x1024", tgaFile(2, 4, 1024, 32), tgaBadSide},
         {"depth16", tgaFile(2, 4, 4, 16), tgaBadDepth},
         {"one byte short", tgaFile(2, 4, 4, 32, counting(63)), tgaShortPixels},
         {"pixels past a long image ID", tgaFile(3, 2, 2, 8, {}, 200), tgaShortPixels},
-        {"fifo", {}, tgaCannotOpen},
-        {"zero", {}, tgaCannotOpen},
     };
     mkfifo((dir / "fifo").c_str(), 0644);
     fs::create_symlink("/dev/zero", dir / "zero");
@@ -134,7 +98,4 @@ TEST_F(TgaLoad, RejectionsMakeNoGlCall)
     EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), 20);
     EXPECT_FALSE(glIsTexture(21)) << "a rejected file must not bind its texture name";
     EXPECT_EQ(getInt(GL_UNPACK_ALIGNMENT), 8);
-    EXPECT_EQ(envMode(), GL_REPLACE);
-    EXPECT_EQ(texParameter(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(image(20, GL_ALPHA, 1), Bytes(known, known + 4));
 }

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "map/map.h"
@@ -140,21 +139,16 @@ TEST_F(TileLists, FourConsecutiveStatelessListsThenTheMapIsLoaded)
               (std::array{base + 1, base + 2, base + 3}));
 
     // The lists change no state beyond the vertex attributes.
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, 7);
     glTranslatef(1, 2, 3);
-    for (GLuint list = tileLists.groundList; list < tileLists.groundList + 4; ++list)
+    for (GLuint list = base; list < base + 4; ++list)
         glCallList(list);
-    GLfloat colour[4], matrix[16];
-    GLint bound = 0;
-    glGetFloatv(GL_CURRENT_COLOR, colour);
+    GLfloat matrix[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(std::vector<float>(colour, colour + 3), (std::vector<float>{0.25f, 0.5f, 0.75f}));
     EXPECT_EQ(std::vector<float>(matrix + 12, matrix + 15), (std::vector<float>{1, 2, 3}));
-    EXPECT_EQ(static_cast<GLuint>(bound), texture);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 7);
     for (GLenum cap : {GL_LIGHTING, GL_TEXTURE_2D, GL_CULL_FACE, GL_FOG, GL_BLEND, GL_DEPTH_TEST, GL_NORMALIZE})
         EXPECT_FALSE(glIsEnabled(cap)) << cap;
 

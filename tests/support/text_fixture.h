@@ -22,16 +22,13 @@ inline std::vector<unsigned char> tgaFile(int type, int width, int height, int d
                                           const std::vector<unsigned char>& pixels = {}, int idLength = 0,
                                           int colourMapType = 0, int descriptor = 0)
 {
+    const int header[18] = {idLength, colourMapType, type, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                            width,    width >> 8,    height, height >> 8, depth, descriptor};
     // Sized once and filled by index: insert() and std::copy here trip false -Warray-bounds reports in GCC 12
     // at -O2 and -O3.
     std::vector<unsigned char> b(18 + size_t(idLength) + pixels.size(), 0xEE);
-    const unsigned char header[18] = {static_cast<unsigned char>(idLength), static_cast<unsigned char>(colourMapType),
-                                      static_cast<unsigned char>(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                      static_cast<unsigned char>(width & 0xFF), static_cast<unsigned char>(width >> 8),
-                                      static_cast<unsigned char>(height & 0xFF), static_cast<unsigned char>(height >> 8),
-                                      static_cast<unsigned char>(depth), static_cast<unsigned char>(descriptor)};
     for (size_t i = 0; i < 18; ++i)
-        b[i] = header[i];
+        b[i] = static_cast<unsigned char>(header[i]);
     for (size_t i = 0; i < pixels.size(); ++i)
         b[18 + size_t(idLength) + i] = pixels[i];
     return b;

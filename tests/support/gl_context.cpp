@@ -25,14 +25,10 @@ bool openTestContext(int width, int height)
 
 void closeTestContext()
 {
-    if (testContext) {
-        makeCurrent(nullptr, nullptr);
-        deleteContext(testContext);
-    }
-    if (testSurface)
-        releaseSurface(testWindow, testSurface);
-    if (testWindow)
-        destroyWindow(testWindow);
+    makeCurrent(nullptr, nullptr);
+    deleteContext(testContext);
+    releaseSurface(testWindow, testSurface);
+    destroyWindow(testWindow);
     testWindow = nullptr;
     testSurface = nullptr;
     testContext = nullptr;

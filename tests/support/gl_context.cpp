@@ -13,8 +13,6 @@ bool openTestContext(int width, int height)
     if (!registerWindowClass("KestraTest", nullptr))
         return false;
     testWindow = createWindow("kestra test", 0, 0, width, height, false);
-    if (!testWindow)
-        return false;
     testSurface = getSurface(testWindow);
     int format = choosePixelFormat(testSurface, 32);
     if (!format || !setPixelFormat(testSurface, format))

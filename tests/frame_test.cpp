@@ -118,14 +118,14 @@ TEST_F(Frame, SkySurroundsTheEyeTilesAreLitWhiteByDayYellowAtNightAndRoofsAppear
         // Straight down on the ground; at night fog stays on whatever the switch says.
         {0, 0, -1.5f, 0, 90, true, false, grey},
         {0, 0, -1.5f, 0, 90, false, false, yellow},
-        // Straight up from inside a block, with culling off: its roof or cliff top from eye height 7 only.
+        // Straight up from inside a block: its roof or cliff top, from eye height 7 only.
         {0, 1, -7.0f, 0, -90, true, true, grey},
         {0, 1, -6.9f, 0, -90, true, true, sky},
         {0, 6, -7.0f, 0, -90, true, true, grey},
         {0, 6, -6.9f, 0, -90, true, true, sky},
     };
-    glDisable(GL_CULL_FACE);
     for (const auto& c : cases) {
+        (c.middle == 1 || c.middle == 6 ? glDisable : glEnable)(GL_CULL_FACE);  // a roof seen from below is a back face
         std::fill(std::begin(cityMap.cells), std::end(cityMap.cells), c.fill);
         mapCell(85, 85) = c.middle;
         place(85 * 12 + 6, c.y, 85 * 12 + 6, c.yawDegrees, c.pitch, c.day, c.fog);

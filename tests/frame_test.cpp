@@ -16,10 +16,8 @@
 #include "tests/support/gl_context.h"
 #include "text/text.h"
 
-namespace {
-
 // A context of the given size holding the scene built from the build's files, with the default view and camera.
-void openScene(int width, int height)
+static void openScene(int width, int height)
 {
     ASSERT_EQ(chdir(KESTRA_RUN_DIR), 0);
     viewSettings = ViewSettings{};
@@ -35,7 +33,7 @@ void openScene(int width, int height)
 }
 
 // Sets the camera and switches as the viewer would reach them (F3 and F4 re-apply fog and light).
-void place(float x, float y, float z, float yawDegrees, float pitch, bool day, bool fog)
+static void place(float x, float y, float z, float yawDegrees, float pitch, bool day, bool fog)
 {
     camera.x = x;
     camera.y = y;
@@ -148,7 +146,7 @@ TEST_F(Frame, SkySurroundsTheEyeTilesAreLitWhiteByDayYellowAtNightAndRoofsAppear
 }
 
 // Eye heights below, between and above the two block heights; positions in the middle, anywhere, or near an edge.
-std::vector<float> randomShot(std::mt19937& rng, int i)
+static std::vector<float> randomShot(std::mt19937& rng, int i)
 {
     auto uniform = [&rng](double lo, double hi) { return float(std::uniform_real_distribution<>(lo, hi)(rng)); };
     auto coordinate = [&](bool nearEdge) {
@@ -160,7 +158,7 @@ std::vector<float> randomShot(std::mt19937& rng, int i)
             i % 4 == 1 ? float(int(uniform(60, 91))) : 60, float(i % 3 != 2), float(i % 2 == 0), float(i % 7 < 3)};
 }
 
-std::vector<unsigned char> drawn(bool (*draw)(), int width, int height)
+static std::vector<unsigned char> drawn(bool (*draw)(), int width, int height)
 {
     draw();
     std::vector<unsigned char> pixels(size_t(width) * height * 4);
@@ -180,8 +178,8 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMaps)
         {1020, -1.5f, 1020, 90, 0, 60, 1, 1, 1}, {1020, -1.5f, 1020, 180, 0, 60, 1, 1, 1},
         {1020, -1.5f, 1020, 270, 0, 60, 1, 1, 1}, {1020, -30, 1020, 180, 45, 60, 1, 1, 1},
         {1020, -1.5f, 1020, 180, 0, 60, 0, 1, 1},
-        {1020, -1.5f, 1020, 45, -19.6f, 60, 1, 1, 0},  // straight at a corner of the sky box
-        {1020, -1.5f, 1020, 225, -19.6f, 60, 1, 1, 0},
+        // Straight at a corner of the sky box.
+        {1020, -1.5f, 1020, 45, -19.6f, 60, 1, 1, 0},  {1020, -1.5f, 1020, 225, -19.6f, 60, 1, 1, 0},
         {1020, -1.5f, 1020, 315, -19.6f, 60, 1, 1, 0},
     };
     for (auto [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
@@ -200,10 +198,8 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMaps)
             const std::vector<float>& s = shots[k];
             place(s[0], s[1], s[2], s[3], s[4], s[6] != 0, s[7] != 0);
             viewSettings.showStats = s[8] != 0;
-            if (camera.fieldOfView != int(s[5])) {
-                camera.fieldOfView = int(s[5]);
-                resizeScene(width, height);
-            }
+            camera.fieldOfView = int(s[5]);
+            resizeScene(width, height);
             EXPECT_TRUE(drawn(drawFrameReference, width, height) == drawn(drawFrame, width, height))
                 << width << "x" << height << " shot " << k << ": " << testing::PrintToString(s);
         }
@@ -212,4 +208,3 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMaps)
     }
 }
 
-}  // namespace

@@ -11,13 +11,11 @@
 #include "map/map.h"
 #include "tests/support/text_fixture.h"
 
-namespace {
-
 using Vertex = std::array<float, 8>;  // tile-local x y z, texture s t, lit colour r g b
 using Polygon = std::vector<Vertex>;
 
 // Rounded to 1/64, so that lit colours compare exactly.
-Vertex vertex(float x, float y, float z, float s, float t, float r, float g, float b)
+static Vertex vertex(float x, float y, float z, float s, float t, float r, float g, float b)
 {
     Vertex v = {x, y, z, s, t, r, g, b};
     for (float& f : v)
@@ -28,7 +26,7 @@ Vertex vertex(float x, float y, float z, float s, float t, float r, float g, flo
 // Runs a list lit, under feedback, with an orthographic view of the whole tile; returns every polygon emitted.
 // Each axis of the normal lights its own channel, 0.25 a unit from the positive side and 0.1 from the negative
 // one, so both its sign and its length show.
-std::vector<Polygon> captureList(GLuint list)
+static std::vector<Polygon> captureList(GLuint list)
 {
     glMatrixMode(GL_PROJECTION);  // the modelview stays the identity, the viewport 64 x 64
     glLoadIdentity();
@@ -67,7 +65,7 @@ struct Quad { std::array<float, 3> normal; std::array<Corner, 4> corners; };
 
 // What feedback reports for the quads, lit by their normals: llvmpipe splits quad 0 1 2 3 into the triangles
 // 0 1 3 and 1 2 3, which keep its winding.
-std::vector<Polygon> expectedPolygons(const std::vector<Quad>& quads)
+static std::vector<Polygon> expectedPolygons(const std::vector<Quad>& quads)
 {
     auto lit = [](float n) { return 0.04f + (n > 0 ? 0.25f * n : -0.1f * n); };
     std::vector<Polygon> polygons;
@@ -84,7 +82,7 @@ std::vector<Polygon> expectedPolygons(const std::vector<Quad>& quads)
 }
 
 // The four walls of a block of height h; zNormal is 1 when the z walls' normals point out of the tile.
-std::vector<Quad> wallQuads(float h, float zNormal)
+static std::vector<Quad> wallQuads(float h, float zNormal)
 {
     return {
         {{0, 0, -zNormal}, {{{1, 1, -6, h, -6}, {0, 1, 6, h, -6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}}}},
@@ -94,9 +92,9 @@ std::vector<Quad> wallQuads(float h, float zNormal)
     };
 }
 
-using TileLists = TextTest;  // a context, in a fresh folder
+using TileGeometry = TextTest;  // a context, in a fresh folder
 
-TEST_F(TileLists, BuildsFourConsecutiveStatelessListsOfTheirQuadsThenLoadsTheMap)
+TEST_F(TileGeometry, BuildsFourConsecutiveStatelessListsOfTheirQuadsThenLoadsTheMap)
 {
     glViewport(0, 0, 64, 64);
     testing::internal::CaptureStderr();
@@ -118,4 +116,3 @@ TEST_F(TileLists, BuildsFourConsecutiveStatelessListsOfTheirQuadsThenLoadsTheMap
 
 }
 
-}  // namespace

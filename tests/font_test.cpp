@@ -35,37 +35,34 @@ TEST_F(Font, PrintsEachByteAsItsCellUprightEightPixelsOnUpTo255BytesLeavingTheSa
         glBindTexture(GL_TEXTURE_2D, 5);
         glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
         glMatrixMode(on ? GL_PROJECTION : GL_TEXTURE);
-        const GLint projectionDepth = getInt(GL_PROJECTION_STACK_DEPTH), modelviewDepth = getInt(GL_MODELVIEW_STACK_DEPTH);
+        const GLint projection = getInt(GL_PROJECTION_STACK_DEPTH), modelview = getInt(GL_MODELVIEW_STACK_DEPTH);
         std::vector<CapturedGlyph> g = captureGlyphs([&] { printText(50, 100, set, "%s", text.c_str()); });
         ASSERT_EQ(g.size(), std::min<size_t>({text.size(), 255, size_t(256 - first)}));
         // Each quad hangs 16 pixels square from the top-left, its cell upright: the first stored row on top.
         for (size_t i = 0; i < g.size(); ++i)
-            EXPECT_EQ((std::vector<float>{g[i].x0, g[i].x1, g[i].y0, g[i].y1, g[i].s1 - g[i].s0,
+            EXPECT_EQ((std::vector<float>{g[i].x0, g[i].x1 - g[i].x0, g[i].y0, g[i].y1, g[i].s1 - g[i].s0,
                                           g[i].tAtBottom - g[i].tAtTop, float(g[i].cell())}),
-                      (std::vector<float>{50 + 8.0f * i, 66 + 8.0f * i, 620, 636, 0.0625f, 0.0625f, float(first + i % 224)}))
+                      (std::vector<float>{50 + 8.0f * i, 16, 620, 636, 0.0625f, 0.0625f, float(first + i % 224)}))
                 << "glyph " << i;
         // Depth test, lighting, blending, texturing; matrix mode, texture, stack depths; the caller's colour.
         GLfloat colour[4] = {};
         glGetFloatv(GL_CURRENT_COLOR, colour);
         EXPECT_EQ(std::vector<GLint>({glIsEnabled(GL_DEPTH_TEST), glIsEnabled(GL_LIGHTING), glIsEnabled(GL_BLEND),
                                       glIsEnabled(GL_TEXTURE_2D), getInt(GL_MATRIX_MODE), getInt(GL_TEXTURE_BINDING_2D),
-                                      getInt(GL_PROJECTION_STACK_DEPTH), getInt(GL_MODELVIEW_STACK_DEPTH)}),
-                  std::vector<GLint>({1, 1, 0, on, GL_MODELVIEW, 0, projectionDepth, modelviewDepth}));
-        EXPECT_EQ(colour[1], 0.5f);
+                                      getInt(GL_PROJECTION_STACK_DEPTH), getInt(GL_MODELVIEW_STACK_DEPTH),
+                                      GLint(colour[1] * 4)}),
+                  std::vector<GLint>({1, 1, 0, on, GL_MODELVIEW, 0, projection, modelview, 2}));
     }
-    glDisable(GL_CULL_FACE);
     // A null format draws nothing and changes nothing.
     glEnable(GL_BLEND);
     EXPECT_TRUE(captureGlyphs([] { printText(10, 20, 0, nullptr); }).empty());
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    glDisable(GL_BLEND);
 }
 
 TEST_F(Font, WithoutItsImageSaysWhyAndStillBuildsListsAndDrawsUntextured)
 {
     const fs::path font = dir / "data" / "Terminal8.tga";
     for (auto [make, reason] : std::initializer_list<std::pair<std::function<void()>, const char*>>{
-             {[&] { writeBytes(font, tgaFile(10, 4, 4, 32)); }, "not an uncompressed true-colour or grey-scale TGA image"},
              {[&] { mkfifo(font.c_str(), 0644); }, "not a regular file"},
              {[] {}, "No such file or directory"}}) {
         deleteFont();
@@ -107,12 +104,11 @@ TEST_F(Hud, DrawsItsLinesShadowFirstAtTheirPositions)
     camera = CameraState{};  // at (30, -1.5, 2016) facing 180 degrees
     camera.speed = -0.25f;
     viewSettings = ViewSettings{};
-    viewSettings.fullscreen = 0;
     windowWidth = 1280;
     windowHeight = 720;
     const std::string want[13] = {
         windowTitle, "FPS:    60", "xpos:   30.00", "ypos:   -1.50", "zpos: 2016.00", "yrot:  180.00 degs (3.14 rads)",
-        "turn:    0.0000", "accel:  -0.2500", "FOV:     60", "[F1] Mode: WINDOW (1280x720)", "[F2] VSYNC: ON",
+        "turn:    0.0000", "accel:  -0.2500", "FOV:     60", "[F1] Mode: FULLSCREEN (1280x720)", "[F2] VSYNC: ON",
         "[Page Up/Down] Fly", "[Insert] Stat Display toggle",
     };
     // Each red line's baseline, counted down from the top edge; its black shadow lies one pixel right and down.
@@ -120,21 +116,19 @@ TEST_F(Hud, DrawsItsLinesShadowFirstAtTheirPositions)
     std::vector<HudLine> lines = decodeStatDisplay(60);
     ASSERT_EQ(lines.size(), 26u);
     for (size_t i = 0; i < 26; ++i) {
-        const bool red = i >= 13;
+        const float shadow = i < 13;  // 1 in the black pass
         const size_t k = i % 13;
         EXPECT_EQ(std::vector<float>({float(lines[i].red), lines[i].x, lines[i].bottom, float(lines[i].set)}),
-                  std::vector<float>({float(red), red ? 11.0f : 12.0f, 720 - baseline[k] - (red ? 0 : 1), k == 0 ? 1.0f : 0.0f}))
+                  std::vector<float>({1 - shadow, 11 + shadow, 720 - baseline[k] - shadow, float(k == 0)}))
             << i;
         EXPECT_EQ(lines[i].text, want[k]);
     }
 
-    viewSettings.fullscreen = 1;
+    viewSettings.fullscreen = 0;
     viewSettings.vsync = 0;
-    windowWidth = 1920;
-    windowHeight = 1080;
-    lines = decodeStatDisplay(7);
+    lines = decodeStatDisplay(60);
     ASSERT_EQ(lines.size(), 26u);
-    EXPECT_EQ(lines[22].text, "[F1] Mode: FULLSCREEN (1920x1080)");
+    EXPECT_EQ(lines[22].text, "[F1] Mode: WINDOW (1280x720)");
     EXPECT_EQ(lines[23].text, "[F2] VSYNC: OFF");
 
     // With the statistics off only the title and the rate remain, in both passes.

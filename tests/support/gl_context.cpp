@@ -14,8 +14,7 @@ bool openTestContext(int width, int height)
         return false;
     testWindow = createWindow("kestra test", 0, 0, width, height, false);
     testSurface = getSurface(testWindow);
-    int format = choosePixelFormat(testSurface, 32);
-    if (!format || !setPixelFormat(testSurface, format))
+    if (!setPixelFormat(testSurface, choosePixelFormat(testSurface, 32)))  // format 0 is refused
         return false;
     testContext = createContext(testSurface);
     return testContext && makeCurrent(testSurface, testContext);

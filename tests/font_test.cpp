@@ -1,4 +1,5 @@
-// The bitmap font and the text printer against a real Mesa context: glyph lists, cells, advance and GL state.
+// The bitmap font, the text printer and the statistics display against a real Mesa context, their glyph quads
+// decoded by GL feedback.
 #include <sys/stat.h>
 
 #include <functional>
@@ -7,105 +8,61 @@
 #include <tuple>
 #include <vector>
 
+#include "app/app.h"
+#include "camera/camera.h"
 #include "tests/support/text_fixture.h"
 #include "text/text.h"
 
 using Font = TextTest;
 
-TEST_F(Font, ListsDrawTheirCellsAsFrontFacingQuads)
+TEST_F(Font, PrintsEachByteAsItsCellUprightEightPixelsOnUpTo255BytesLeavingTheSameState)
 {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1280, 0, 720, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glEnable(GL_CULL_FACE);
-    std::vector<float> corners;  // s0, s1, t at the bottom edge, t at the top edge of lists 0 and 255
-    for (GLuint k = 0; k < 256; ++k) {
-        std::vector<CapturedGlyph> g = captureGlyphs([k] {
-            glLoadIdentity();
-            glCallList(fontState.listBase + k);
-        });
-        ASSERT_EQ(g.size(), 1u) << "list " << k << " culled or missing";
-        EXPECT_EQ(g[0].cell(), int(k));
-        // Quad in pixels, then its texture square, upright: the first stored row is the top of cell row 0.
-        EXPECT_EQ(std::vector<float>({g[0].x0, g[0].x1, g[0].y0, g[0].y1}), std::vector<float>({0, 16, 0, 16}));
-        EXPECT_EQ(std::vector<float>({g[0].s1 - g[0].s0, g[0].tAtBottom - g[0].tAtTop}), std::vector<float>({0.0625f, 0.0625f}));
-        if (k == 0 || k == 255)
-            corners.insert(corners.end(), {g[0].s0, g[0].s1, g[0].tAtBottom, g[0].tAtTop});
-    }
-    glDisable(GL_CULL_FACE);
-    EXPECT_EQ(corners, std::vector<float>({0, 0.0625f, 0.0625f, 0, 0.9375f, 1, 1, 0.9375f}));
-}
-
-TEST_F(Font, PlacesTextFromTheTopLeftInEitherSetAndAdvancesEightPixels)
-{
-    // Set, text and the cell it selects.
-    for (auto [set, text, cell] : {std::tuple{0, " ", 0}, {0, "A", 33}, {1, " ", 128}, {1, "A", 161}, {7, "A", 161}}) {
-        std::vector<CapturedGlyph> g = captureGlyphs([&] { printText(100, 100, set, "%s", text); });
-        ASSERT_EQ(g.size(), 1u);
-        EXPECT_EQ(g[0].cell(), cell) << set << " '" << text << "'";
-    }
-    std::vector<CapturedGlyph> g = captureGlyphs([] { printText(50, 100, 0, "AB%s", "CD"); });
-    ASSERT_EQ(g.size(), 4u);
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(std::vector<float>({g[i].x0, g[i].y0, g[i].y1, float(g[i].cell())}),
-                  std::vector<float>({50.0f + 8 * float(i), 620, 636, 33.0f + float(i)}));
-    EXPECT_EQ(g[3].x1, 90.0f);
-}
-
-TEST_F(Font, CutsLongTextAt255Bytes)
-{
-    // A projection and viewport wide enough that no glyph of the cut text is clipped away.
-    deleteFont();
+    deleteFont();  // wide enough that no glyph of a 255-byte text is clipped away
     ASSERT_TRUE(buildFont(4096, 720));
     glViewport(0, 0, 4096, 720);
-    std::string longText(600, 'x');
-    std::vector<CapturedGlyph> g = captureGlyphs([&] { printText(0, 100, 0, "%s|%s", longText.c_str(), "tail"); });
-    ASSERT_EQ(g.size(), 255u);
-    EXPECT_EQ(g.back().x0, 254.0f * 8);
-    EXPECT_EQ(g.back().cell(), 'x' - 32);
-}
-
-TEST_F(Font, LeavesTheSameStateWhateverCameBefore)
-{
-    auto setAll = [](bool on) {
+    glEnable(GL_CULL_FACE);  // the quads face the viewer
+    std::string bytes;
+    for (int b = 32; b < 256; ++b)
+        bytes += char(b);
+    // Set, text and the cell of its first byte: set 0 puts byte 32 in cell 0, any other set in cell 128; bytes past
+    // cell 255 draw nothing, and text is cut at 255 bytes. The state before differs from row to row; the printer
+    // leaves the same state after.
+    for (auto [set, text, first, on] : {std::tuple{0, bytes + bytes, 0, false}, {1, bytes.substr(0, 128), 128, true},
+                                        {7, bytes.substr(96), 224, false}, {0, std::string(), 0, true}}) {
+        SCOPED_TRACE(testing::Message() << "set " << set << ", " << text.size() << " bytes");
         for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_TEXTURE_2D})
             (on ? glEnable : glDisable)(cap);
         glBindTexture(GL_TEXTURE_2D, 5);
         glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
         glMatrixMode(on ? GL_PROJECTION : GL_TEXTURE);
-    };
-    for (bool on : {false, true}) {
-        for (const char* text : {"Hi", ""}) {
-            SCOPED_TRACE(std::string(on ? "on, '" : "off, '") + text + "'");
-            setAll(on);
-            GLint projectionDepth = getInt(GL_PROJECTION_STACK_DEPTH), modelviewDepth = getInt(GL_MODELVIEW_STACK_DEPTH);
-            printText(10, 20, 0, "%s", text);
-            // Depth test, lighting, blending, texturing.
-            EXPECT_EQ(std::vector<GLboolean>({glIsEnabled(GL_DEPTH_TEST), glIsEnabled(GL_LIGHTING), glIsEnabled(GL_BLEND),
-                                              glIsEnabled(GL_TEXTURE_2D)}),
-                      std::vector<GLboolean>({1, 1, 0, on}));
-            EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW);
-            EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), 0);
-            EXPECT_EQ(getInt(GL_PROJECTION_STACK_DEPTH), projectionDepth);
-            EXPECT_EQ(getInt(GL_MODELVIEW_STACK_DEPTH), modelviewDepth);
-            GLfloat colour[4] = {};
-            glGetFloatv(GL_CURRENT_COLOR, colour);
-            EXPECT_EQ(colour[1], 0.5f) << "the caller's colour stays";
-        }
+        const GLint projection = getInt(GL_PROJECTION_STACK_DEPTH), modelview = getInt(GL_MODELVIEW_STACK_DEPTH);
+        std::vector<CapturedGlyph> g = captureGlyphs([&] { printText(50, 100, set, "%s", text.c_str()); });
+        ASSERT_EQ(g.size(), std::min<size_t>({text.size(), 255, size_t(256 - first)}));
+        // Each quad hangs 16 pixels square from the top-left, its cell upright: the first stored row on top.
+        for (size_t i = 0; i < g.size(); ++i)
+            EXPECT_EQ((std::vector<float>{g[i].x0, g[i].x1 - g[i].x0, g[i].y0, g[i].y1, g[i].s1 - g[i].s0,
+                                          g[i].tAtBottom - g[i].tAtTop, float(g[i].cell())}),
+                      (std::vector<float>{50 + 8.0f * i, 16, 620, 636, 0.0625f, 0.0625f, float(first + i % 224)}))
+                << "glyph " << i;
+        // Depth test, lighting, blending, texturing; matrix mode, texture, stack depths; the caller's colour.
+        GLfloat colour[4] = {};
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        EXPECT_EQ(std::vector<GLint>({glIsEnabled(GL_DEPTH_TEST), glIsEnabled(GL_LIGHTING), glIsEnabled(GL_BLEND),
+                                      glIsEnabled(GL_TEXTURE_2D), getInt(GL_MATRIX_MODE), getInt(GL_TEXTURE_BINDING_2D),
+                                      getInt(GL_PROJECTION_STACK_DEPTH), getInt(GL_MODELVIEW_STACK_DEPTH),
+                                      GLint(colour[1] * 4)}),
+                  std::vector<GLint>({1, 1, 0, on, GL_MODELVIEW, 0, projection, modelview, 2}));
     }
     // A null format draws nothing and changes nothing.
     glEnable(GL_BLEND);
     EXPECT_TRUE(captureGlyphs([] { printText(10, 20, 0, nullptr); }).empty());
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    glDisable(GL_BLEND);
 }
 
 TEST_F(Font, WithoutItsImageSaysWhyAndStillBuildsListsAndDrawsUntextured)
 {
     const fs::path font = dir / "data" / "Terminal8.tga";
     for (auto [make, reason] : std::initializer_list<std::pair<std::function<void()>, const char*>>{
-             {[&] { writeBytes(font, tgaFile(10, 4, 4, 32)); }, "not an uncompressed true-colour or grey-scale TGA image"},
              {[&] { mkfifo(font.c_str(), 0644); }, "not a regular file"},
              {[] {}, "No such file or directory"}}) {
         deleteFont();
@@ -116,10 +73,67 @@ TEST_F(Font, WithoutItsImageSaysWhyAndStillBuildsListsAndDrawsUntextured)
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
                   std::string("data/Terminal8.tga: ") + reason + "; the text is drawn without its font\n");
     }
-    fs::remove(font);
     EXPECT_EQ(captureGlyphs([] { printText(0, 100, 0, "ok"); }).size(), 2u);
-    GLuint base = fontState.listBase;
-    deleteFont();
-    EXPECT_FALSE(glIsList(base));
-    EXPECT_FALSE(glIsList(base + 255));
+}
+
+// One decoded statistics line: its colour, the window position of its first quad, its character set and its text.
+struct HudLine {
+    bool red = false;
+    float x = 0, bottom = 0;  // window pixels, counted from the bottom edge
+    int set = 0;
+    std::string text;
+};
+
+// Glyphs of one colour on one baseline make a line; cells 128 and up are set 1 (byte + 96).
+static std::vector<HudLine> decodeStatDisplay(int fps)
+{
+    std::vector<HudLine> lines;
+    for (const CapturedGlyph& g : captureGlyphs([fps] { drawStatDisplay(fps); })) {
+        int cell = g.cell();
+        if (lines.empty() || lines.back().red != (g.red == 1.0f) || lines.back().bottom != g.y0)
+            lines.push_back({g.red == 1.0f, g.x0, g.y0, cell >= 128 ? 1 : 0, ""});
+        lines.back().text += char(cell >= 128 ? cell - 96 : cell + 32);
+    }
+    return lines;
+}
+
+using Hud = TextTest;
+
+TEST_F(Hud, DrawsItsLinesShadowFirstAtTheirPositions)
+{
+    camera = CameraState{};  // at (30, -1.5, 2016) facing 180 degrees
+    camera.speed = -0.25f;
+    viewSettings = ViewSettings{};
+    windowWidth = 1280;
+    windowHeight = 720;
+    const std::string want[13] = {
+        windowTitle, "FPS:    60", "xpos:   30.00", "ypos:   -1.50", "zpos: 2016.00", "yrot:  180.00 degs (3.14 rads)",
+        "turn:    0.0000", "accel:  -0.2500", "FOV:     60", "[F1] Mode: FULLSCREEN (1280x720)", "[F2] VSYNC: ON",
+        "[Page Up/Down] Fly", "[Insert] Stat Display toggle",
+    };
+    // Each red line's baseline, counted down from the top edge; its black shadow lies one pixel right and down.
+    const float baseline[13] = {20, 42, 52, 63, 74, 85, 96, 107, 118, 129, 140, 151, 162};
+    std::vector<HudLine> lines = decodeStatDisplay(60);
+    ASSERT_EQ(lines.size(), 26u);
+    for (size_t i = 0; i < 26; ++i) {
+        const float shadow = i < 13;  // 1 in the black pass
+        const size_t k = i % 13;
+        EXPECT_EQ(std::vector<float>({float(lines[i].red), lines[i].x, lines[i].bottom, float(lines[i].set)}),
+                  std::vector<float>({1 - shadow, 11 + shadow, 720 - baseline[k] - shadow, float(k == 0)}))
+            << i;
+        EXPECT_EQ(lines[i].text, want[k]);
+    }
+
+    viewSettings.fullscreen = 0;
+    viewSettings.vsync = 0;
+    lines = decodeStatDisplay(60);
+    ASSERT_EQ(lines.size(), 26u);
+    EXPECT_EQ(lines[22].text, "[F1] Mode: WINDOW (1280x720)");
+    EXPECT_EQ(lines[23].text, "[F2] VSYNC: OFF");
+
+    // With the statistics off only the title and the rate remain, in both passes.
+    viewSettings.showStats = 0;
+    lines = decodeStatDisplay(60);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3].text, "FPS:    60");
 }

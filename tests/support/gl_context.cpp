@@ -13,11 +13,8 @@ bool openTestContext(int width, int height)
     if (!registerWindowClass("KestraTest", nullptr))
         return false;
     testWindow = createWindow("kestra test", 0, 0, width, height, false);
-    if (!testWindow)
-        return false;
     testSurface = getSurface(testWindow);
-    int format = choosePixelFormat(testSurface, 32);
-    if (!format || !setPixelFormat(testSurface, format))
+    if (!setPixelFormat(testSurface, choosePixelFormat(testSurface, 32)))  // format 0 is refused
         return false;
     testContext = createContext(testSurface);
     return testContext && makeCurrent(testSurface, testContext);
@@ -25,14 +22,10 @@ bool openTestContext(int width, int height)
 
 void closeTestContext()
 {
-    if (testContext) {
-        makeCurrent(nullptr, nullptr);
-        deleteContext(testContext);
-    }
-    if (testSurface)
-        releaseSurface(testWindow, testSurface);
-    if (testWindow)
-        destroyWindow(testWindow);
+    makeCurrent(nullptr, nullptr);
+    deleteContext(testContext);
+    releaseSurface(testWindow, testSurface);
+    destroyWindow(testWindow);
     testWindow = nullptr;
     testSurface = nullptr;
     testContext = nullptr;

@@ -1,0 +1,75 @@
+# One run of the viewer with the bundled city on a 1920x1080 screen: the start-up line, a borderless full
+# screen, sky above and street below, red statistics lines below the title that Insert hides, driving, F3
+# taking the sky away, F1 to a centred framed window and back, and closing through the window manager.
+# Then the timed demo.
+source "$(dirname "$0")/lib.sh"
+e2e_init "$@"
+e2e_start_display
+
+shot="$E2E_TMP/shot.ppm"
+sky_over_street() {
+    e2e_screenshot "$shot"
+    read -r r g b <<<"$(e2e_pixel "$shot" 960 60)"
+    [ "$b" -gt $((r + 30)) ] || return 1
+    read -r r g b <<<"$(e2e_pixel "$shot" 960 1000)"
+    [ "$b" -lt $((r + 20)) ] && [ "$r" -lt 200 ]
+}
+# Pixels of pure text red in a rectangle "wxh+x+y" of the last screenshot.
+red_pixels() {
+    convert "$shot" -crop "$1" +repage -fill white -opaque "rgb(255,0,0)" -fill black +opaque white \
+        -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+# Lit red walls can saturate to text red too, so the lines are told by how much red they add
+# to the picture behind them.
+statistics_hidden() {
+    e2e_screenshot "$shot"
+    [ "$(red_pixels 330x118+11+52)" -lt $((shown - 1500)) ] && [ "$(red_pixels 330x32+11+4)" -gt 100 ]
+}
+moved_on() {
+    e2e_screenshot "$shot"
+    e2e_differ "$E2E_TMP/first.ppm" "$shot" 10000
+}
+clear_colour_at_top() {
+    e2e_screenshot "$shot"
+    [ "$(e2e_pixel "$shot" 960 60)" = "204 204 204" ]
+}
+
+e2e_start_viewer
+id=$(e2e_wait_geometry "0 0 1920 1080")
+e2e_expect_eq "0 0 0 0" "$(xprop -id "$id" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ',')" "full-screen frame"
+e2e_focus "$id"
+e2e_poll "$E2E_TIMEOUT" sky_over_street || e2e_fail "no sky in the upper part of the screen over a street below"
+shown=$(red_pixels 330x118+11+52)
+[ "$shown" -gt 1500 ] || e2e_fail "no statistics lines below the title"
+cp "$shot" "$E2E_TMP/first.ppm"
+e2e_key Insert
+e2e_poll "$E2E_TIMEOUT" statistics_hidden || e2e_fail "Insert did not hide the statistics, or the title went too"
+
+xdotool keydown w
+e2e_poll "$E2E_TIMEOUT" moved_on || { xdotool keyup w; e2e_fail "holding W did not move the view"; }
+xdotool keyup w
+e2e_key F3
+e2e_poll "$E2E_TIMEOUT" clear_colour_at_top || e2e_fail "F3 did not take the sky away"
+
+# The framed window is centred by its outer corner: its client corner less the frame's left and top.
+e2e_key F1
+id=$(e2e_wait_geometry "* * 1280 720")
+read -r x y _ <<<"$(e2e_current_geometry)"
+read -r left _ top _ <<<"$(xprop -id "$id" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ',')"
+[ "${top:-0}" -gt 0 ] || e2e_fail "the framed window has no title bar"
+e2e_expect_eq "320 180" "$((x - left)) $((y - top))" "framed window's outer top-left corner"
+e2e_focus "$id"
+e2e_key F1
+id=$(e2e_wait_geometry "0 0 1920 1080")
+e2e_focus "$id"
+# openbox takes Alt+F4 and asks the window to close, as a click on the close box would.
+e2e_key alt+F4
+e2e_wait_exit
+e2e_expect_eq 0 "$E2E_STATUS" "exit code after closing the window"
+e2e_expect_eq "1920x1080" "$(cat "$E2E_OUT")" "standard output, where F1 adds nothing"
+
+# The timed demo, cut short: its figures after the size line, and 0.
+KESTRA_TIMEDEMO_FRAMES=50 e2e_start_viewer demo "$E2E_RUN_DIR" --timedemo --window
+e2e_wait_exit
+e2e_expect_eq 0 "$E2E_STATUS" "exit code of the timed demo"
+[[ "$(tr '\n' '|' <"$E2E_OUT")" =~ ^1280x720\|50\ frames,\ .*\ fps\ 1%\ low\|$ ]] || e2e_fail "timed demo output"

@@ -100,6 +100,7 @@ e2e_current_geometry()
 
 e2e_geometry_is()  # pattern
 {
+    ! e2e_viewer_exited || e2e_fail "the viewer ended"
     # shellcheck disable=SC2053
     [[ "$(e2e_current_geometry)" == $1\ * ]]
 }

@@ -70,11 +70,10 @@ release_all()
 
 switch_count=0
 steps=0
-switch_every=$(( seconds * 1000 / (switches + 1) ))   # ms
 start_ms=$(( $(date +%s%N) / 1000000 ))
 echo "soak: ${seconds}s, seed $rng, $switches F1 switches, viewer pid $E2E_VIEWER on $DISPLAY"
 while elapsed=$(( $(date +%s%N) / 1000000 - start_ms )) && [ $elapsed -lt $(( seconds * 1000 )) ]; do
-    if [ $switch_count -lt "$switches" ] && [ $elapsed -ge $(( (switch_count + 1) * switch_every )) ]; then
+    if ((switch_count < switches && elapsed >= (switch_count + 1) * seconds * 1000 / (switches + 1))); then
         # Memory is sampled after a stretch of running since the previous switch, just before the next one.
         release_all
         tap F1
@@ -144,4 +143,4 @@ for mode in 0 1; do
     [ "${SOAK_CHECK_MEMORY:-1}" = 0 ] || [ $((after - before)) -le $(( ${SOAK_RSS_SLACK_MIB:-64} * 1024 )) ] ||
         e2e_fail "${modes[mode]} resident memory grew by $(( (after - before) / 1024 )) MiB over the run"
 done
-echo "soak: passed after $switch_count F1 switches"
+echo "soak: passed after $switch_count F1 switches and $steps other inputs"

@@ -206,7 +206,10 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
     using Prepare = std::function<void()>;
     const Prepare none, fullStdout = [] { dup2(open("/dev/full", O_WRONLY), 1); };
     const Prepare smallFiles = [] { rlimit limit{4096, 4096}; setrlimit(RLIMIT_FSIZE, &limit); };
-    const Prepare unprivileged = [] { fs::permissions(".", fs::perms::all); (void)!(geteuid() == 0 && setuid(65534) == 0); };
+    const Prepare unprivileged = [] {
+        fs::permissions(".", fs::perms::all);
+        (void)!(geteuid() == 0 && setuid(65534) == 0);
+    };
     // Command, preparation, status, what stderr says, whether city.map changes.
     const std::tuple<std::vector<std::string>, Prepare, int, const char*, bool> cases[] = {
         {{"generate", "-o", "city.map"}, none, 0, "", true},

@@ -41,7 +41,8 @@ static Bytes testBmp(int depth, bool topDown = false)
         int y = topDown ? stored : picH - 1 - stored;
         size_t start = b.size();
         for (int x = 0; x < picW; ++x)
-            b += depth == 8 ? Bytes(1, char(palette - 1 - uint32_t(y * picW + x))) : bgr(x, y) + Bytes(depth / 8 - 3, '\0');
+            b += depth == 8 ? Bytes(1, char(palette - 1 - uint32_t(y * picW + x)))
+                            : bgr(x, y) + Bytes(depth / 8 - 3, '\0');
         b.resize(start + rowBytes, 0);
     }
     return b;
@@ -60,7 +61,8 @@ TEST_F(Textures, GeneratedSetLoadsIntoFreshNamesAndLeavesTheLastSkyFaceBound)
             EXPECT_TRUE(glIsTexture(name) && name != before[slot]);
             EXPECT_EQ(std::count(textureTable.begin(), textureTable.end(), name), 1);
             GLint width = level0(name, GL_TEXTURE_WIDTH), height = level0(name, GL_TEXTURE_HEIGHT);
-            EXPECT_TRUE(width >= 256 && (width & (width - 1)) == 0 && (height & (height - 1)) == 0) << width << "x" << height;
+            EXPECT_TRUE(width >= 256 && (width & (width - 1)) == 0 && (height & (height - 1)) == 0)
+                << width << "x" << height;
             EXPECT_EQ(level0(name, GL_TEXTURE_INTERNAL_FORMAT), 3) << "three components";
             EXPECT_EQ(level0(name, GL_TEXTURE_WIDTH, 1), 0) << "no mipmaps";
             EXPECT_TRUE(getTexInt(GL_TEXTURE_MIN_FILTER) == GL_LINEAR && getTexInt(GL_TEXTURE_MAG_FILTER) == GL_LINEAR);

@@ -92,6 +92,8 @@ TEST_F(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColo
 
     applyLight();
     EXPECT_EQ(floats(GL_AMBIENT, 4, GL_LIGHT0), (Floats{0, 0, 0, 1}));
+    // Directional, from above and -x: the x = -6 walls take the light, the x = 6 walls only ambient.
+    EXPECT_EQ(floats(GL_POSITION, 4, GL_LIGHT0), (Floats{-1, 1, 0, 0}));
     EXPECT_TRUE(glIsEnabled(GL_LIGHT0) && glIsEnabled(GL_LIGHTING));
     viewSettings.daylight = 1;  // back at night after a day, the ambient stays
     applyLight();

@@ -10,6 +10,19 @@
 
 namespace fs = std::filesystem;
 
+// Paths are UTF-8 text throughout the program; std::filesystem takes narrow strings in the system's
+// code page on Windows, so they cross as UTF-8 explicitly.
+static fs::path pathOf(const std::string& text)
+{
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+static std::string textOf(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 CommandLine commandLine;
 
 const char* const usageText =
@@ -22,8 +35,9 @@ const char* const usageText =
     "  --help       show this help and exit\n"
     "  --version    show the version and exit\n"
     "\n"
-    "Without --data the data is looked up in the current folder, then in the installed data folder\n"
-    "(../share/kestra beside the program's folder), then in run/ beside the program in a build tree.\n"
+    "Without --data the data is looked up in the current folder, then in the program's own folder,\n"
+    "then in the installed data folder (../share/kestra beside the program's folder), then in run/\n"
+    "beside the program in a build tree.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
@@ -73,7 +87,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 // The textures are what a start cannot do without; the first of them stands for the set.
 static bool holdsData(const fs::path& folder)
 {
-    FILE* grass = openDataFile((folder / "Data/Grass.bmp").c_str());
+    FILE* grass = openDataFile(textOf(folder / "Data/Grass.bmp").c_str());
     if (grass)
         std::fclose(grass);
     return grass != nullptr;
@@ -85,19 +99,21 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
     std::error_code error;
     std::vector<fs::path> candidates;
     if (!dataFolder.empty()) {
-        candidates.push_back(fs::absolute(dataFolder, error));
+        candidates.push_back(fs::absolute(pathOf(dataFolder), error));
     } else {
         candidates.push_back(fs::current_path(error));
         if (!executableFolder.empty()) {
-            candidates.push_back(fs::path(executableFolder) / "../share/kestra");
-            candidates.push_back(fs::path(executableFolder) / "run");
+            // Beside the program (an unpacked archive), installed, then a build tree.
+            candidates.push_back(pathOf(executableFolder));
+            candidates.push_back(pathOf(executableFolder) / "../share/kestra");
+            candidates.push_back(pathOf(executableFolder) / "run");
         }
     }
     for (const fs::path& candidate : candidates) {
         if (candidate.empty())
             continue;
-        std::string folder = candidate.lexically_normal().string();
-        if (folder.size() > 1 && folder.back() == '/')
+        std::string folder = textOf(candidate.lexically_normal());
+        if (folder.size() > 1 && (folder.back() == '/' || folder.back() == char(fs::path::preferred_separator)))
             folder.pop_back();
         searched->push_back(folder);
         if (holdsData(folder))
@@ -108,7 +124,7 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
 
 int startViewer(int argc, char** argv)
 {
-    commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    commandLine = parseCommandLine(programArguments(argc, argv));
     switch (commandLine.action) {
     case CommandLine::help:
         std::fputs(usageText, stdout);
@@ -126,11 +142,11 @@ int startViewer(int argc, char** argv)
     std::error_code error;
     // Named from where the user stands, before the viewer moves into its data folder.
     if (!commandLine.mapFile.empty())
-        cityMapPath = fs::absolute(commandLine.mapFile, error).string();
+        cityMapPath = textOf(fs::absolute(pathOf(commandLine.mapFile), error));
     std::vector<std::string> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
     if (!folder.empty())
-        fs::current_path(folder, error);
+        fs::current_path(pathOf(folder), error);
     if (folder.empty() || error) {
         std::string text = "The viewer's data (Data/, data/ and city.map) was not found in:\n";
         for (const std::string& place : searched)

@@ -1,5 +1,6 @@
 // The window-system contract: everything the viewer needs from the desktop, in Windows terms.
-// One backend implements it (SDL2, platform/sdl_*.cpp); no other folder includes SDL.
+// One backend per system implements it (SDL2 in platform/sdl_*.cpp, Win32 and WGL in
+// platform/win32_*.cpp); no other folder includes SDL or windows.h. Every text is UTF-8, paths too.
 #pragma once
 
 #include <cstdint>
@@ -54,11 +55,15 @@ struct Msg {
 
 using WindowProc = intptr_t (*)(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// ---- Display and program location.
+// ---- Process, display and program location.
+// The program's arguments after its name, as UTF-8 (on Windows read from the wide command line, so that
+// any path can be named). A Windows program without a console of its own writes to the console it
+// was started from, when its output is not redirected.
+std::vector<std::string> programArguments(int argc, char** argv);
 // Starts the window system; false with the reason in *problem when no display can be reached. A
 // headless driver (offscreen, dummy) counts only when SDL_VIDEODRIVER names it.
 bool reachDisplay(std::string* problem);
-// Folder of the running executable, ending in '/'; empty when it cannot be found.
+// Folder of the running executable, ending in '/' (also on Windows); empty when it cannot be found.
 std::string executableFolder();
 
 // ---- Screen, time, cursor.

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -47,6 +48,11 @@ static bool headlessDriverUnasked()
         return false;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     return !asked || !SDL_strcasestr(asked, driver);
+}
+
+std::vector<std::string> programArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 bool reachDisplay(std::string* problem)

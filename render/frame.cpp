@@ -3,6 +3,8 @@
 // with whole tiles culled by view and occlusion and the rest drawn near to far.
 #include "render/render.h"
 
+#include <GL/glext.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>

@@ -121,6 +121,10 @@ void messageBox(const char* text, const char* caption, MessageIcon icon)
 {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
+    // A headless driver has no screen to show a box on; SDL would try other desktops' helpers (zenity).
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (SDL_strcasestr(driver, "offscreen") || SDL_strcasestr(driver, "dummy")))
+        return;
     Uint32 flags = icon == MessageIcon::exclamation ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
     SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
 }

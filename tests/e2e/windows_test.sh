@@ -1,7 +1,8 @@
 # The Windows build (KESTRA_WINDOWS_ZIP, made by scripts/build-windows.sh) unpacked and run under wine
 # on the shared Xvfb screen: the size line, the start-up view equal to the Linux viewer's pixel for
 # pixel outside the frame-rate digits, driving, Insert, F3, F1 there and back, Escape; a missing
-# texture; the timed demo. Skipped (77) when the archive has not been built.
+# texture; the timed demo from a folder with a non-ASCII name. Skipped (77) when the archive has not
+# been built.
 source "$(dirname "$0")/lib.sh"
 [ -f "${KESTRA_WINDOWS_ZIP:-}" ] || { echo "no Windows build (scripts/build-windows.sh); skipped"; exit 77; }
 e2e_init "$@"
@@ -96,8 +97,13 @@ e2e_wait_exit
 e2e_expect_eq "1 MAP LOAD ERROR: Error loading Data/Road.bmp.
 ERROR: Initialization Failed." "$E2E_STATUS $(tr -d '\r' <"$E2E_ERR" | grep -v '^$')" "a missing texture"
 
-KESTRA_TIMEDEMO_FRAMES=50 e2e_start_viewer demo "$unpacked" --timedemo --window
+# The timed demo, from a folder and with a map whose names are not ASCII: the wide command line and
+# file names reach the data.
+folder="$E2E_TMP/Straße été"
+cp -r "$unpacked" "$folder"
+mv "$folder/city.map" "$folder/città.map"
+LC_ALL=C.UTF-8 KESTRA_TIMEDEMO_FRAMES=50 e2e_start_viewer demo "$folder" --timedemo --window città.map
 e2e_wait_exit
-e2e_expect_eq 0 "$E2E_STATUS" "exit code of the timed demo"
+e2e_expect_eq "0 " "$E2E_STATUS $(cat "$E2E_ERR")" "exit code and messages of the timed demo"
 [[ "$(tr -d '\r' <"$E2E_OUT" | tr '\n' '|')" =~ ^1280x720\|50\ frames,\ .*\ fps\ 1%\ low\|$ ]] ||
     e2e_fail "timed demo output"

@@ -1,6 +1,8 @@
 // BMP header bounds shared by every backend's bitmap reader.
 #include "platform/bmp_layout.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 
 static uint32_t readLe(const uint8_t* b, size_t at, int bytes)
@@ -67,5 +69,15 @@ std::vector<uint8_t> readBmpBytes(FILE* file, BmpLayout* layout)
     }
     if (layout->exact && bytes.size() < layout->needed)
         bytes.clear();
+    return bytes;
+}
+
+std::vector<uint8_t> readBmpFile(const char* path, BmpLayout* layout)
+{
+    FILE* file = openDataFile(path);
+    if (!file)
+        return {};
+    std::vector<uint8_t> bytes = readBmpBytes(file, layout);
+    std::fclose(file);
     return bytes;
 }

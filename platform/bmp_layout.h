@@ -23,3 +23,6 @@ BmpLayout bmpLayout(const uint8_t* bytes, size_t size);
 // costs the allocation its header claims; empty when the header is not sane or an uncompressed image
 // is cut short. *layout receives the header's layout.
 std::vector<uint8_t> readBmpBytes(FILE* file, BmpLayout* layout);
+// The same for the BMP file a data path names (found as openDataFile finds it); empty when it
+// cannot be opened.
+std::vector<uint8_t> readBmpFile(const char* path, BmpLayout* layout);

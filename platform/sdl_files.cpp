@@ -117,14 +117,10 @@ FILE* openDataFile(const char* path)
 
 bool loadBitmap(const char* path, Bitmap* out)
 {
-    FILE* file = openDataFile(path);
-    if (!file)
-        return false;
     // SDL's reader trusts the header's size and allocates for it before reading a pixel, and the file
     // may go on far past the image, so it only gets the bytes the header allows.
     BmpLayout layout;
-    std::vector<uint8_t> bytes = readBmpBytes(file, &layout);
-    std::fclose(file);
+    std::vector<uint8_t> bytes = readBmpFile(path, &layout);
     if (bytes.empty())
         return false;
     SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));

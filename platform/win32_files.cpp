@@ -103,12 +103,8 @@ constexpr size_t headerCopyBytes = sizeof(BITMAPV5HEADER) + 259 * sizeof(RGBQUAD
 
 bool loadBitmap(const char* path, Bitmap* out)
 {
-    FILE* file = openDataFile(path);
-    if (!file)
-        return false;
     BmpLayout layout;
-    std::vector<uint8_t> bytes = readBmpBytes(file, &layout);
-    std::fclose(file);
+    std::vector<uint8_t> bytes = readBmpFile(path, &layout);
     const uint32_t infoSize = layout.infoSize;
     const bool knownHeader = infoSize == 12 || infoSize == 40 || infoSize == 52 || infoSize == 56 ||
                              infoSize == 108 || infoSize == 124;

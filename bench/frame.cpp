@@ -138,11 +138,6 @@ static FrameStats summarise(std::vector<double> ms)
 
 // ---- The batched reference renderer: the same tiles, one client vertex array per texture.
 
-struct LocalVertex {
-    float s, t;     // texture coordinate
-    float x, up, z; // tile-local position; up is 0 at the ground and 1 at the wall top
-};
-
 // Interleaved as GL_T2F_N3F_V3F.
 struct BatchVertex {
     float s, t;
@@ -150,31 +145,23 @@ struct BatchVertex {
     float x, y, z;
 };
 
-static const LocalVertex groundQuad[4] = {{1, 1, -6, 0, 6}, {0, 1, 6, 0, 6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}};
-static const LocalVertex wallQuads[4][4] = {
-    {{1, 1, -6, 1, -6}, {0, 1, 6, 1, -6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}},
-    {{0, 1, -6, 1, -6}, {0, 0, -6, 0, -6}, {1, 0, -6, 0, 6}, {1, 1, -6, 1, 6}},
-    {{0, 1, -6, 1, 6}, {0, 0, -6, 0, 6}, {1, 0, 6, 0, 6}, {1, 1, 6, 1, 6}},
-    {{0, 1, 6, 1, 6}, {0, 0, 6, 0, 6}, {1, 0, 6, 0, -6}, {1, 1, 6, 1, -6}},
-};
-static const float buildingNormals[4][3] = {{0, 0, -1}, {-1, 0, 0}, {0, 0, 1}, {1, 0, 0}};
-static const float cliffNormals[4][3] = {{0, 0, 1}, {-1, 0, 0}, {0, 0, -1}, {1, 0, 0}};
-
 constexpr int batchSlots = rooftopSlot + 1;  // tile textures, cliff top and roof
 static std::vector<BatchVertex> batches[batchSlots];
 
 static void addGround(int slot, float ox, float oy, float oz)
 {
-    for (const LocalVertex& v : groundQuad)
-        batches[slot].push_back({v.s, v.t, 0.0f, 2.0f, 0.0f, v.x + ox, oy, v.z + oz});
+    const GLfloat* n = groundNormal;
+    for (const Corner& v : groundCorners)
+        batches[slot].push_back({v.s, v.t, n[0], n[1], n[2], v.x + ox, oy, v.z + oz});
 }
 
-static void addWalls(int slot, float height, const float (*normals)[3], float ox, float oy, float oz)
+static void addWalls(int slot, const TileKind& kind, float ox, float oy, float oz)
 {
-    for (int q = 0; q < 4; ++q)
-        for (const LocalVertex& v : wallQuads[q])
-            batches[slot].push_back(
-                {v.s, v.t, normals[q][0], normals[q][1], normals[q][2], v.x + ox, v.up * height + oy, v.z + oz});
+    for (int q = 0; q < 4; ++q) {
+        const GLfloat* n = (*kind.normals)[q];
+        for (const Corner& v : wallCorners[q])
+            batches[slot].push_back({v.s, v.t, n[0], n[1], n[2], v.x + ox, v.y * kind.wallHeight + oy, v.z + oz});
+    }
 }
 
 // Puts every tile the reference draws for this camera into the batches, in eye-centred world coordinates
@@ -190,24 +177,20 @@ static void buildBatches()
             if (r < 0 || r >= mapSize || c < 0 || c >= mapSize)
                 continue;
             TileType t = mapCell(r, c);
-            if (t > 22)
+            const TileKind& kind = tileKind(t);
+            if (kind.shape == TileShape::none)
                 continue;
             float ox = (-static_cast<float>(c) * 12.0f + camera.x) - 6.0f;
             float oz = (-static_cast<float>(r) * 12.0f + camera.z) - 6.0f;
             float oy = camera.y;
             int slot = static_cast<int>(t);
-            if (t == 1 || t == 3 || t == 5 || t == 2 || t == 4) {
-                float height = (t == 2 || t == 4) ? 7.0f : 12.0f;
-                addWalls(slot, height, buildingNormals, ox, oy, oz);
-                if (cameraAboveRoofs)
-                    addGround(rooftopSlot, ox, oy + height, oz);
-            } else if (t == 6) {
-                addWalls(slot, 12.0f, cliffNormals, ox, oy, oz);
-                if (cameraAboveRoofs)
-                    addGround(cliffTopSlot, ox, oy + 12.0f, oz);
-            } else {
+            if (kind.shape == TileShape::ground) {
                 addGround(slot, ox, oy, oz);
+                continue;
             }
+            addWalls(slot, kind, ox, oy, oz);
+            if (cameraAboveRoofs)
+                addGround(kind.topSlot, ox, oy + kind.wallHeight, oz);
         }
     }
 }

@@ -10,10 +10,8 @@ static constexpr float lastTile = mapSize - 1;
 
 bool tileBlocks(TileType type, float y)
 {
-    if (type < 1 || type > 6 || !(y > -14.0f))
-        return false;
-    const bool tall = type == 1 || type == 3 || type == 5 || type == 6;
-    return tall || y > -9.0f;
+    const float height = tileKind(type).blockingHeight;
+    return height > 0.0f && y > -height;
 }
 
 // Row or column of a probe coordinate in tiles, held inside the map.

@@ -36,12 +36,6 @@ struct BenchOptions {
     std::vector<std::pair<int, int>> sizes{{1280, 720}, {1920, 1080}};  // pixels
 };
 
-struct GlWindow {
-    PlatformWindow* window = nullptr;
-    PlatformSurface* surface = nullptr;
-    PlatformContext* context = nullptr;
-};
-
 // One fixed camera placement; night cases switch daylight off and re-apply fog and light.
 struct Placement {
     const char* name;
@@ -63,43 +57,12 @@ static double elapsedMs(Clock::time_point since)
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-static void closeGlWindow(GlWindow* w)
-{
-    if (w->context) {
-        makeCurrent(nullptr, nullptr);
-        deleteContext(w->context);
-    }
-    if (w->surface)
-        releaseSurface(w->window, w->surface);
-    if (w->window)
-        destroyWindow(w->window);
-    unregisterWindowClass("OpenGL");
-    *w = GlWindow{};
-}
-
-// The platform calls of the viewer's window opening, at the final size: the offscreen surface never resizes.
-static bool openGlWindow(int width, int height, GlWindow* w)
-{
-    *w = GlWindow{};
-    if (!registerWindowClass("OpenGL", nullptr))
-        return false;
-    w->window = createWindow(windowTitle, 0, 0, width, height, false);
-    if (!w->window)
-        return false;
-    w->surface = getSurface(w->window);
-    int format = w->surface ? choosePixelFormat(w->surface, 32) : 0;
-    if (!format || !setPixelFormat(w->surface, format))
-        return false;
-    w->context = createContext(w->surface);
-    return w->context && makeCurrent(w->surface, w->context);
-}
-
 // Opens a context and runs the scene start-up the viewer runs; returns initScene's time in ms, or -1.
-static double openScene(int width, int height, GlWindow* w)
+static double openScene(int width, int height, BareContext* w)
 {
-    if (!openGlWindow(width, height, w)) {
+    if (!openBareContext(width, height, w)) {
         std::fprintf(stderr, "bench: no OpenGL context at %dx%d\n", width, height);
-        closeGlWindow(w);
+        closeBareContext(w);
         return -1.0;
     }
     windowWidth = screenWidth = width;
@@ -111,16 +74,16 @@ static double openScene(int width, int height, GlWindow* w)
     double ms = elapsedMs(start);
     if (!ok) {
         std::fprintf(stderr, "bench: initScene failed; is the run folder complete?\n");
-        closeGlWindow(w);
+        closeBareContext(w);
         return -1.0;
     }
     return ms;
 }
 
-static void closeScene(GlWindow* w)
+static void closeScene(BareContext* w)
 {
     deleteFont();
-    closeGlWindow(w);
+    closeBareContext(w);
 }
 
 static FrameStats summarise(std::vector<double> ms)
@@ -231,7 +194,7 @@ static void placeCamera(const Placement& p)
     camera.y = p.y;
     camera.z = p.z;
     camera.yaw = p.yaw;
-    camera.yawDegrees = static_cast<float>(static_cast<double>(p.yaw) * 180.0 / 3.141592653589793);
+    camera.yawDegrees = static_cast<float>(static_cast<double>(p.yaw) * 180.0 / pi);
     camera.pitch = p.pitch;
     cameraAboveRoofs = camera.y <= -7.0f;
     if (p.night && viewSettings.daylight) {
@@ -328,18 +291,18 @@ struct SizeResults {
 static bool runSize(int width, int height, const BenchOptions& options, SizeResults* results)
 {
     const float centre = 1020.0f;
-    const float pi = 3.1415927f;
+    const float halfTurn = static_cast<float>(pi);
     CameraState start;
     const Placement placements[] = {
         {"start", start.x, start.y, start.z, start.yaw, start.pitch, false},
         {"centre-yaw0", centre, -1.5f, centre, 0.0f, 0.0f, false},
-        {"centre-yaw90", centre, -1.5f, centre, pi / 2.0f, 0.0f, false},
-        {"centre-yaw180", centre, -1.5f, centre, pi, 0.0f, false},
-        {"centre-yaw270", centre, -1.5f, centre, 3.0f * pi / 2.0f, 0.0f, false},
-        {"aerial-30-pitch45", centre, -30.0f, centre, pi, 45.0f, false},
-        {"night-centre", centre, -1.5f, centre, pi, 0.0f, true},  // last: it leaves daylight off
+        {"centre-yaw90", centre, -1.5f, centre, halfTurn / 2.0f, 0.0f, false},
+        {"centre-yaw180", centre, -1.5f, centre, halfTurn, 0.0f, false},
+        {"centre-yaw270", centre, -1.5f, centre, 3.0f * halfTurn / 2.0f, 0.0f, false},
+        {"aerial-30-pitch45", centre, -30.0f, centre, halfTurn, 45.0f, false},
+        {"night-centre", centre, -1.5f, centre, halfTurn, 0.0f, true},  // last: it leaves daylight off
     };
-    GlWindow w;
+    BareContext w;
     if (openScene(width, height, &w) < 0.0)
         return false;
     for (const Placement& p : placements) {
@@ -433,14 +396,14 @@ static bool runStartupAndSwitch(const BenchOptions& options)
     std::vector<double> startup, switching;
     const std::pair<int, int> sizes[2] = {options.sizes.back(), options.sizes.front()};
     for (int i = 0; i < options.startupRuns; ++i) {
-        GlWindow w;
+        BareContext w;
         double ms = openScene(sizes[0].first, sizes[0].second, &w);
         if (ms < 0.0)
             return false;
         startup.push_back(ms);
         closeScene(&w);
     }
-    GlWindow w;
+    BareContext w;
     if (openScene(sizes[0].first, sizes[0].second, &w) < 0.0)
         return false;
     for (int i = 0; i < options.startupRuns; ++i) {
@@ -550,15 +513,15 @@ int main(int argc, char** argv)
     }
     Clock::time_point begin = Clock::now();
 
-    GlWindow probe;
-    if (!openGlWindow(64, 64, &probe)) {
+    BareContext probe;
+    if (!openBareContext(64, 64, &probe)) {
         std::fprintf(stderr, "bench: no OpenGL context\n");
         return 1;
     }
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     std::printf("kestra frame benchmark\nrun folder: %s\nrenderer: %s\n", options.runDir.c_str(),
                 renderer ? renderer : "?");
-    closeGlWindow(&probe);
+    closeBareContext(&probe);
     std::printf("per case: %d timed frames of each renderer, in turn, after %d warm-up; each frame drawn then "
                 "glFinish; times in ms per frame\n",
                 options.frames, options.warmup);

@@ -3,8 +3,6 @@
 
 #include "camera/camera.h"
 
-static constexpr double pi = 3.141592653589793;
-static constexpr double twoPi = 6.283185307179586;
 static constexpr float probeReach = 0.1f;  // tiles
 static constexpr float lastTile = mapSize - 1;
 

@@ -90,7 +90,11 @@ inline TileType& mapCell(int row, int column)
     return cityMap.cells[mapSize * row + column];
 }
 
-constexpr int mapHeaderBytes = 23;                                  // magic, version, two sizes
+// The map file's header: the magic text with its NUL, then three little-endian 32-bit fields.
+constexpr char mapMagic[11] = "KESTRA MAP";
+constexpr int32_t mapVersion = 2;
+constexpr int mapVersionAt = 11, mapFirstSizeAt = 15, mapSecondSizeAt = 19;  // byte offsets
+constexpr int mapHeaderBytes = 23;
 constexpr int mapCellBytes = mapSize * mapSize * 4;                 // 115600
 constexpr int mapFileBytes = mapHeaderBytes + mapCellBytes;         // 115623
 

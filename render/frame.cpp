@@ -175,7 +175,6 @@ constexpr double heightMargin = 0.02;     // world units, plus angleMargin per u
 constexpr double depthSteps = 3.0;        // 16-bit depth steps a hidden fragment must lie behind a wall
 constexpr double depthUnits = 65535.0;    // steps of the 16-bit depth buffer
 constexpr int binCount = 4096;            // horizontal directions around the eye
-constexpr double pi = 3.14159265358979323846;
 constexpr double binWidth = 2.0 * pi / binCount;
 constexpr double noWall = std::numeric_limits<double>::infinity();
 

@@ -18,7 +18,7 @@ const char* const defaultRegularFont = "/usr/share/consolefonts/Lat15-Terminus16
 const char* const defaultBoldFont = "/usr/share/consolefonts/Lat15-TerminusBold16.psf.gz";
 
 // The picture of a texture slot.
-Picture makeSlotPicture(int slot)
+Image makeSlotImage(int slot)
 {
     if (slot >= skySlot0)
         return makeSkyFace(slot - skySlot0);
@@ -35,7 +35,7 @@ Picture makeSlotPicture(int slot)
     }
 }
 
-bool writePicture(const std::string& path, const Picture& picture)
+bool writeImage(const std::string& path, const Image& picture)
 {
     Bitmap bitmap;
     bitmap.width = picture.width;
@@ -98,6 +98,6 @@ int main(int argc, char** argv)
     bool ok = writeFontImage(folder + "/Terminal8.tga", sheet);
 
     for (size_t slot = 0; ok && slot < std::size(textureFiles); ++slot)
-        ok = writePicture(folder + std::strchr(textureFiles[slot], '/'), makeSlotPicture(int(slot)));
+        ok = writeImage(folder + std::strchr(textureFiles[slot], '/'), makeSlotImage(int(slot)));
     return ok ? 0 : 1;
 }

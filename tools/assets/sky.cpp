@@ -33,11 +33,11 @@ Colour skyColour(double x, double y, double z)
 }  // namespace
 
 // Faces in the order of the texture table, each where the frame's sky box puts it.
-Picture makeSkyFace(int face)
+Image makeSkyFace(int face)
 {
     const double S = skyHalfWidth, B = skyBottom, T = skyTop;
     const SkyFrame f = skyFaceFrame(face);
-    Picture picture = makePicture(skySide, skySide);
+    Image picture = makeImage(skySide, skySide);
     const int last = skySide - 1;
     for (int j = 0; j <= last; ++j) {
         for (int i = 0; i <= last; ++i) {

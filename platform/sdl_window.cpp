@@ -183,10 +183,10 @@ bool releaseSurface(PlatformWindow* window, PlatformSurface* surface)
 }
 
 // The formats on offer, numbered from 1: colour bits and the smallest red, green and blue depths.
-struct PixelFormatSpec {
+struct OfferedFormat {
     int colourBits, red, green, blue;
 };
-static constexpr PixelFormatSpec pixelFormats[] = {{16, 5, 6, 5}, {24, 8, 8, 8}, {32, 8, 8, 8}};
+static constexpr OfferedFormat pixelFormats[] = {{16, 5, 6, 5}, {24, 8, 8, 8}, {32, 8, 8, 8}};
 static constexpr int pixelFormatCount = sizeof pixelFormats / sizeof pixelFormats[0];
 
 int choosePixelFormat(PlatformSurface* surface, int colourBits)
@@ -205,11 +205,11 @@ bool setPixelFormat(PlatformSurface* surface, int format)
 {
     if (!surface || format < 1 || format > pixelFormatCount)
         return false;
-    const PixelFormatSpec& spec = pixelFormats[format - 1];
+    const OfferedFormat& offer = pixelFormats[format - 1];
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, spec.red);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, spec.green);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, spec.blue);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, offer.red);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, offer.green);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, offer.blue);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);

@@ -1,0 +1,64 @@
+// SDL2 backend, the process around the window system: the standard descriptors and signals at start,
+// and what an X error or a lost X connection does.
+#include "platform/platform.h"
+#include "platform/sdl_backend.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+void prepareStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() returns the lowest free descriptor, which is fd itself; anything else is not ours.
+        int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd)
+            ::close(opened);
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+static void endWithLine(const char* line)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line);
+    std::_Exit(1);
+}
+
+// Xlib's default handler prints a report of several lines and exits; this says in one line which error
+// and which request. SDL's own handler, installed after this one, runs first and then calls it.
+static int onXError(Display* display, XErrorEvent* event)
+{
+    char error[160], request[120], number[16], line[400];
+    XGetErrorText(display, event->error_code, error, sizeof error);
+    std::snprintf(number, sizeof number, "%d", event->request_code);
+    XGetErrorDatabaseText(display, "XRequest", number, "", request, sizeof request);
+    std::snprintf(line, sizeof line, "kestra: X error %s in request %s (%d.%d) on display %s", error,
+                  request[0] ? request : "of an extension", event->request_code, event->minor_code,
+                  DisplayString(display));
+    endWithLine(line);
+    return 0;
+}
+
+static int onXConnectionLost(Display* display)
+{
+    char line[300];
+    std::snprintf(line, sizeof line, "kestra: lost the connection to the X server %s (%s)", DisplayString(display),
+                  errno ? std::strerror(errno) : "closed by the server");
+    endWithLine(line);
+    return 0;
+}
+
+void installXErrorHandlers()
+{
+    XSetErrorHandler(onXError);
+    XSetIOErrorHandler(onXConnectionLost);
+}

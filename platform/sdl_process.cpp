@@ -4,6 +4,7 @@
 #include "platform/sdl_backend.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xlibint.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -34,25 +35,34 @@ static void endWithLine(const char* line)
 }
 
 // Xlib's default handler prints a report of several lines and exits; this says in one line which error
-// and which request. SDL's own handler, installed after this one, runs first and then calls it.
+// and which request. SDL's own handler, installed after this one, runs first and then calls it. Names
+// come from Xlib's tables only: a handler must not send requests.
 static int onXError(Display* display, XErrorEvent* event)
 {
-    char error[160], request[120], number[16], line[400];
+    char error[160], request[160] = "", key[80], line[480];
     XGetErrorText(display, event->error_code, error, sizeof error);
-    std::snprintf(number, sizeof number, "%d", event->request_code);
-    XGetErrorDatabaseText(display, "XRequest", number, "", request, sizeof request);
+    const char* extension = nullptr;
+    for (const _XExtension* ext = display->ext_procs; ext; ext = ext->next)
+        if (ext->codes.major_opcode == event->request_code)
+            extension = ext->name;
+    if (extension)
+        std::snprintf(key, sizeof key, "%s.%d", extension, event->minor_code);
+    else
+        std::snprintf(key, sizeof key, "%d", event->request_code);
+    XGetErrorDatabaseText(display, "XRequest", key, extension ? extension : "", request, sizeof request);
     std::snprintf(line, sizeof line, "kestra: X error %s in request %s (%d.%d) on display %s", error,
-                  request[0] ? request : "of an extension", event->request_code, event->minor_code,
-                  DisplayString(display));
+                  request[0] ? request : "?", event->request_code, event->minor_code, DisplayString(display));
     endWithLine(line);
     return 0;
 }
 
 static int onXConnectionLost(Display* display)
 {
+    const int error = errno;
+    const bool closed = error == 0 || error == EAGAIN || error == EPIPE || error == ECONNRESET;
     char line[300];
     std::snprintf(line, sizeof line, "kestra: lost the connection to the X server %s (%s)", DisplayString(display),
-                  errno ? std::strerror(errno) : "closed by the server");
+                  closed ? "the server closed it" : std::strerror(error));
     endWithLine(line);
     return 0;
 }

@@ -61,7 +61,7 @@ static bool headlessDriverUnasked()
 
 // The window system needs a few descriptors of its own (its connection, the GL driver's device files);
 // with fewer free than this a failed start is blamed on the descriptor limit.
-static constexpr int descriptorsNeeded = 16;
+static constexpr int descriptorsNeeded = 4;
 
 // True when fewer than descriptorsNeeded descriptors can be opened now.
 static bool descriptorsShort()

@@ -274,6 +274,7 @@ TEST(Program, HelpAndUsageErrors)
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
              {}, {"paint", "x.png"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
              {"export", "a.map"}, {"import", "a.png", "-o"}, {"render", "a.map", "-o", "x.png", "--scale", "0"},
+             {"render", "a.map", "-o", "x.png", "--scale", " 4"}, {"generate", "--seed", "+1"},
              {"generate", "-o", "a.map", "--output", "b.map"}, {"check", "--strict", "a.map", "--strict"}}) {
         ToolRun run = runTool(wrong);
         EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.rfind("kestra-map: ", 0) == 0)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <strings.h>
 
@@ -16,10 +17,13 @@
 // Each file holds its own path in the tree.
 static const char* const files[] = {"d/f", "d/F", "e/G", "x"};
 
+static std::string root;
+
+// Made once per process, entered, and removed at exit.
 static void makeTree()
 {
     const char* tmp = std::getenv("TMPDIR");
-    std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestra-fuzz-tree-XXXXXX";
+    root = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestra-fuzz-tree-XXXXXX";
     if (!mkdtemp(root.data()) || chdir(root.c_str()) != 0 || mkdir("d", 0755) != 0 || symlink("d", "D") != 0 ||
         mkdir("e", 0755) != 0 || mkfifo("fifo", 0644) != 0) {
         std::perror(root.c_str());
@@ -30,6 +34,7 @@ static void makeTree()
         if (!file || std::fputs(name, file) < 0 || std::fclose(file) != 0)
             std::abort();
     }
+    std::atexit([] { std::filesystem::remove_all(root); });
 }
 
 // The path with empty and "." components dropped; false when it has a ".." component.

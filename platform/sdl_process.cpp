@@ -69,6 +69,11 @@ static int onXConnectionLost(Display* display)
 
 void installXErrorHandlers()
 {
+    // Once only: again later would take the place of SDL's handler, which chains to this one.
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
     XSetErrorHandler(onXError);
     XSetIOErrorHandler(onXConnectionLost);
 }

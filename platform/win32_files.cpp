@@ -48,6 +48,10 @@ static int errnoOf(DWORD error)
     case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
         return ENOENT;
+    case ERROR_DIRECTORY:
+        return ENOTDIR;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:

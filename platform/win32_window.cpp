@@ -12,6 +12,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <io.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -26,14 +27,32 @@ static HDC hdcOf(PlatformSurface* surface)
     return reinterpret_cast<HDC>(surface);
 }
 
+// Whether a standard stream reaches a file, pipe or console.
+static bool streamOpen(FILE* stream)
+{
+    const int descriptor = _fileno(stream);
+    if (descriptor < 0)
+        return false;
+    const intptr_t handle = _get_osfhandle(descriptor);
+    return handle != 0 && handle != -1 && handle != -2;
+}
+
+void prepareStandardStreams()
+{
+    // A GUI program has no standard streams unless they are redirected. Started from a console, it
+    // writes there (--help, --version, the size line); otherwise its output goes to the null device,
+    // so that writing it is no failure and no file opened later takes its place.
+    const bool console = !streamOpen(stdout) && AttachConsole(ATTACH_PARENT_PROCESS);
+    if (!streamOpen(stdin))
+        std::freopen(console ? "CONIN$" : "NUL", "r", stdin);
+    for (FILE* stream : {stdout, stderr}) {
+        if (!streamOpen(stream))
+            std::freopen(console ? "CONOUT$" : "NUL", "w", stream);
+    }
+}
+
 std::vector<std::string> programArguments(int argc, char** argv)
 {
-    // A GUI program has no console of its own; when started from one without redirection its output
-    // goes there (--help, --version, the size line).
-    if (!GetStdHandle(STD_OUTPUT_HANDLE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
-    }
     std::vector<std::string> arguments;
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -119,7 +138,7 @@ void messageBox(const char* text, const char* caption, MessageIcon icon)
     std::fflush(stderr);
     const UINT style = MB_OK | (icon == MessageIcon::exclamation ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
     // Wide, so that a folder named in the text shows as it is spelt.
-    MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), style);
+    MessageBoxW(nullptr, widen(boxText(text).c_str()).c_str(), widen(caption).c_str(), style);
 }
 
 // The one registered window class: its name and the procedure its messages go to.

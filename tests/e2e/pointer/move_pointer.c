@@ -1,10 +1,9 @@
 // A virtual pointer on a wlroots compositor, moved by the lines "DX DY" read from standard input (logical
-// pixels, one motion event a line) until its end. It stays one device for the whole run: a seat whose
-// pointer comes and goes makes clients drop and re-create theirs, and motion sent meanwhile is lost.
-// Each line is answered with "moved" once the compositor has handled the motion.
+// pixels, one motion event a line) until its end, and answering each with "moved" once the compositor
+// has handled it. It stays one device for the whole run: a seat whose pointer comes and goes makes
+// clients drop and re-create theirs, and motion sent meanwhile is lost.
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 #include <wayland-client.h>
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
@@ -14,8 +13,7 @@ static struct zwlr_virtual_pointer_manager_v1* manager;
 
 static void announce(void* data, struct wl_registry* registry, uint32_t name, const char* interface, uint32_t version)
 {
-    (void)data;
-    (void)version;
+    (void)data, (void)version;
     if (strcmp(interface, wl_seat_interface.name) == 0 && !seat)
         seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
     else if (strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
@@ -24,47 +22,31 @@ static void announce(void* data, struct wl_registry* registry, uint32_t name, co
 
 static void withdraw(void* data, struct wl_registry* registry, uint32_t name)
 {
-    (void)data;
-    (void)registry;
-    (void)name;
+    (void)data, (void)registry, (void)name;
 }
 
-static const struct wl_registry_listener registryListener = {announce, withdraw};
-
-static uint32_t milliseconds(void)
+int main(void)
 {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (uint32_t)(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-}
-
-int main(int argc, char** argv)
-{
-    (void)argc;
     struct wl_display* display = wl_display_connect(NULL);
-    if (!display) {
-        fprintf(stderr, "%s: no Wayland display\n", argv[0]);
-        return 1;
-    }
-    struct wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registryListener, NULL);
+    if (!display)
+        return fprintf(stderr, "move_pointer: no Wayland display\n"), 1;
+    static const struct wl_registry_listener listener = {announce, withdraw};
+    wl_registry_add_listener(wl_display_get_registry(display), &listener, NULL);
     wl_display_roundtrip(display);
-    if (!manager) {
-        fprintf(stderr, "%s: the compositor offers no virtual pointer\n", argv[0]);
-        return 1;
-    }
+    if (!manager)
+        return fprintf(stderr, "move_pointer: the compositor offers no virtual pointer\n"), 1;
     struct zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, seat);
-    int status = wl_display_roundtrip(display) < 0 ? 1 : 0;
+    wl_display_roundtrip(display);  // the seat has its pointer before any client looks
     double dx, dy;
-    while (status == 0 && scanf("%lf %lf", &dx, &dy) == 2) {
-        zwlr_virtual_pointer_v1_motion(pointer, milliseconds(), wl_fixed_from_double(dx), wl_fixed_from_double(dy));
+    for (uint32_t time = 0; scanf("%lf %lf", &dx, &dy) == 2; time += 10) {
+        zwlr_virtual_pointer_v1_motion(pointer, time, wl_fixed_from_double(dx), wl_fixed_from_double(dy));
         zwlr_virtual_pointer_v1_frame(pointer);
-        // The round trip returns once the compositor has handled every request before it.
-        status = wl_display_roundtrip(display) < 0 ? 1 : 0;
+        // A round trip returns once the compositor has handled every request before it.
+        if (wl_display_roundtrip(display) < 0)
+            return 1;
         printf("moved\n");
         fflush(stdout);
     }
-    zwlr_virtual_pointer_v1_destroy(pointer);
     wl_display_disconnect(display);
-    return status;
+    return 0;
 }

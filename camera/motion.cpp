@@ -131,7 +131,7 @@ void updateCamera()
 
 float motionTurn(int pixelsRight)
 {
-    return -(static_cast<float>(-pixelsRight) / 1000.0f);
+    return static_cast<float>(pixelsRight) / 1000.0f;
 }
 
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr double heightMargin = 0.02;   // world units, plus angleMargin per uni
 constexpr double depthSteps = 3.0;      // 16-bit depth steps between a hidden fragment and its wall (rules 4, 6)
 constexpr double depthUnits = 65535.0;  // steps of the 16-bit depth buffer
 constexpr int binCount = 4096;          // horizontal directions around the eye
-constexpr double pi = 3.14159265358979323846;
+constexpr double pi = std::numbers::pi;
 constexpr double binWidth = 2.0 * pi / binCount;
 constexpr double noWall = std::numeric_limits<double>::infinity();
 

@@ -204,3 +204,16 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMaps)
     }
 }
 
+
+// The sky's six faces in saturated colours, seen toward its corners: where faces meet, drawFrame must pick the
+// reference's face, and where a face reaches the cleared depth, keep the sky the reference draws there.
+TEST_F(Frame, SkyCornersEqualTheReference)
+{
+    std::fill(std::begin(cityMap.cells), std::end(cityMap.cells), 99);
+    for (float yaw : {45.0f, 135.0f, 225.0f, 315.0f})
+        for (float pitch : {-19.6f, -10.0f, 10.0f, 19.5f}) {
+            place({1020, -1.5f, 1020, yaw, pitch, 60, 1, 1, 0});
+            EXPECT_TRUE(drawn(drawFrameReference, width, height) == drawn(drawFrame, width, height))
+                << yaw << ", " << pitch;
+        }
+}

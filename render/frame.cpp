@@ -14,31 +14,6 @@
 
 int tilesDrawn = 0;
 
-namespace {
-
-struct Corner {
-    float s, t, x, y, z;
-};
-struct SkyFace {
-    int slot;
-    Corner corners[4];
-};
-
-constexpr float skySide = static_cast<float>(12 * viewRadius);
-constexpr float skyBottom = -skySide * 0.5f;
-constexpr float skyTop = skySide * 0.5f + 1.0f;
-constexpr float S = skySide, B = skyBottom, T = skyTop;
-const SkyFace skyFaces[6] = {
-    {skySlot0, {{1, 0, S, B, S}, {1, 1, S, T, S}, {0, 0, -S, B, S}, {0, 1, -S, T, S}}},
-    {skySlot1, {{1, 0, S, B, -S}, {1, 1, S, T, -S}, {0, 0, S, B, S}, {0, 1, S, T, S}}},
-    {skySlot2, {{1, 0, -S, B, -S}, {1, 1, -S, T, -S}, {0, 0, S, B, -S}, {0, 1, S, T, -S}}},
-    {skySlot3, {{1, 0, -S, B, S}, {1, 1, -S, T, S}, {0, 0, -S, B, -S}, {0, 1, -S, T, -S}}},
-    {skySlot4, {{1, 0, S, T, S}, {1, 1, S, T, -S}, {0, 0, -S, T, S}, {0, 1, -S, T, -S}}},
-    {skySlot5, {{0, 1, -S, B, S}, {0, 0, -S, B, -S}, {1, 1, S, B, S}, {1, 0, S, B, -S}}},
-};
-
-}  // namespace
-
 // The faces whose bit is set in mask, in the order given; every face is counter-clockwise seen from
 // outside the box, so the front face is flipped while they are drawn.
 static void drawSkyFaces(unsigned mask, bool reversed)
@@ -82,23 +57,6 @@ void drawSky()
     drawSkyStep(0x3F, false);
 }
 
-// Wall height of a tile type, also the height of its roof or cliff top; 0 for ground squares.
-static float tileHeight(TileType t)
-{
-    switch (t) {
-    case 1:
-    case 3:
-    case 5:
-    case 6:
-        return 12.0f;
-    case 2:
-    case 4:
-        return 7.0f;
-    default:
-        return 0.0f;
-    }
-}
-
 // Camera minus tile offset, in single precision: increasing columns lie to the left.
 static float tileOffsetX(int column)
 {
@@ -117,10 +75,10 @@ static void bindAlways(GLuint name)
 }
 
 // The roof or cliff top closing a block: the ground square raised to the wall height.
-static void drawTop(TileType t, Bind bind)
+static void drawTop(const TileKind& kind, Bind bind)
 {
-    bind(textureTable[t == 6 ? cliffTopSlot : rooftopSlot]);
-    glTranslatef(0.0f, tileHeight(t), 0.0f);
+    bind(textureTable[kind.topSlot]);
+    glTranslatef(0.0f, kind.wallHeight, 0.0f);
     glCallList(tileLists.groundList);
 }
 
@@ -128,32 +86,17 @@ static void drawTop(TileType t, Bind bind)
 // tile puts its top first (rule 2).
 static void drawTileLists(TileType t, bool topFirst, Bind bind)
 {
-    const bool top = cameraAboveRoofs && t >= 1 && t <= 6;
+    const TileKind& kind = tileKind(t);
+    const bool top = cameraAboveRoofs && kind.topSlot >= 0;
     if (top && topFirst) {
         glPushMatrix();
-        drawTop(t, bind);
+        drawTop(kind, bind);
         glPopMatrix();
         bind(textureTable[t]);
     }
-    switch (t) {
-    case 1:
-    case 3:
-    case 5:
-        glCallList(tileLists.tallBlockList);
-        break;
-    case 2:
-    case 4:
-        glCallList(tileLists.lowBlockList);
-        break;
-    case 6:
-        glCallList(tileLists.cliffList);
-        break;
-    default:
-        glCallList(tileLists.groundList);
-        break;
-    }
+    glCallList(tileList(kind.shape));
     if (top && !topFirst)
-        drawTop(t, bind);
+        drawTop(kind, bind);
 }
 
 static void drawReferenceTile(int row, int column, TileType t)
@@ -186,7 +129,7 @@ bool drawFrameReference()
             if (column < 0 || column >= mapSize)
                 continue;
             const TileType t = mapCell(row, column);
-            if (t > 22)
+            if (tileKind(t).shape == TileShape::none)
                 continue;
             drawReferenceTile(row, column, t);
         }
@@ -318,7 +261,7 @@ bool drawFrame()
     if (clearOccluders(-camera.y))
         for (int row = std::max(r0 - viewRadius, 0); row < rowEnd; ++row)
             for (int column = std::max(c0 - viewRadius, 0); column < columnEnd; ++column)
-                if (const float h = tileHeight(mapCell(row, column)); h > 0.0f)
+                if (const float h = tileKind(mapCell(row, column)).wallHeight; h > 0.0f)
                     addOccluder(view, tileSquare(row, column), h);
 
     // The reference's order, split at the camera's tile (rule 1).
@@ -328,11 +271,11 @@ bool drawFrame()
     for (int row = std::max(r0 - viewRadius, 0); row < rowEnd; ++row)
         for (int column = std::max(c0 - viewRadius, 0); column < columnEnd; ++column) {
             const TileType t = mapCell(row, column);
-            if (t > 22)
+            if (tileKind(t).shape == TileShape::none)
                 continue;
             const bool lightUnderEntry = referenceTiles++ == 0;
             const Square q = tileSquare(row, column);
-            const double top = camera.y + tileHeight(t);
+            const double top = camera.y + tileKind(t).wallHeight;
             if (outsideView(view, q, camera.y, top) || hidden(view, q, camera.y, top))  // rules 5, 6
                 continue;
             const double cx = (q.x0 + q.x1) * 0.5, cz = (q.z0 + q.z1) * 0.5;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
+
+#include "camera/camera.h"
+#include "map/map.h"
 
 namespace {
 
@@ -15,7 +17,6 @@ constexpr double heightMargin = 0.02;   // world units, plus angleMargin per uni
 constexpr double depthSteps = 3.0;      // 16-bit depth steps between a hidden fragment and its wall (rules 4, 6)
 constexpr double depthUnits = 65535.0;  // steps of the 16-bit depth buffer
 constexpr int binCount = 4096;          // horizontal directions around the eye
-constexpr double pi = std::numbers::pi;
 constexpr double binWidth = 2.0 * pi / binCount;
 constexpr double noWall = std::numeric_limits<double>::infinity();
 
@@ -147,8 +148,8 @@ static int wrapBin(int b)
 
 bool clearOccluders(double eyeHeight)
 {
-    occluders.height[0] = 7.0 - eyeHeight;
-    occluders.height[1] = 12.0 - eyeHeight;
+    occluders.height[0] = lowWallHeight - eyeHeight;
+    occluders.height[1] = tallWallHeight - eyeHeight;
     occluders.any = false;
     std::fill(&occluders.entry[0][0], &occluders.entry[0][0] + 2 * binCount, noWall);
     if (!binsReady) {
@@ -163,7 +164,7 @@ bool clearOccluders(double eyeHeight)
 
 void addOccluder(const View& view, const Square& q, double wallHeight)
 {
-    const int kind = wallHeight == 12.0 ? 1 : 0;
+    const int kind = wallHeight == tallWallHeight ? 1 : 0;
     const double near = nearestDistance(q);
     // Its walls must be in front of the near plane wherever a visible fragment looks through them, and a
     // wall that hides a visible fragment lies on a ray inside the view itself (rule 6).

@@ -26,7 +26,7 @@ bool reachesClearedDepth(const View& view, double x, double y, double z);
 // Starts the frame's occluder grid for an eye this high above the ground (world units). False when no wall
 // can hide anything from there (the eye at ground level or above the tall blocks' tops).
 bool clearOccluders(double eyeHeight);
-// Adds the walls of a block of this height (7 or 12) standing on the square; walls too near the eye or
+// Adds the walls of a block of this height (lowWallHeight or tallWallHeight) standing on the square; walls too near the eye or
 // outside the view are left out.
 void addOccluder(const View& view, const Square& square, double wallHeight);
 // True when every fragment of the box from bottom to top over the square lies behind a wall added since

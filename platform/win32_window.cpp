@@ -141,12 +141,50 @@ void messageBox(const char* text, const char* caption, MessageIcon icon)
     MessageBoxW(nullptr, widen(boxText(text).c_str()).c_str(), widen(caption).c_str(), style);
 }
 
+bool cursorWarps()
+{
+    return true;
+}
+
+// Pointer motion over the window: the x changes between the WM_MOUSEMOVE positions inside it, summed
+// until taken. The reference is dropped when the pointer leaves the window or a new window is made.
+static int motionX = 0;
+static int referenceX = 0;
+static bool hasReference = false;
+
+int takeMouseMotion()
+{
+    const int moved = motionX;
+    motionX = 0;
+    return moved;
+}
+
+static void trackMotion(HWND hwnd, UINT message, LPARAM lParam)
+{
+    if (message == WM_MOUSELEAVE) {
+        hasReference = false;
+        return;
+    }
+    if (message != WM_MOUSEMOVE)
+        return;
+    const int x = static_cast<int16_t>(LOWORD(lParam));
+    if (hasReference) {
+        motionX += x - referenceX;
+    } else {
+        TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, hwnd, 0};
+        TrackMouseEvent(&leave);
+    }
+    hasReference = true;
+    referenceX = x;
+}
+
 // The one registered window class: its name and the procedure its messages go to.
 static std::wstring className;
 static WindowProc classProc = nullptr;
 
 static LRESULT CALLBACK classWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    trackMotion(hwnd, message, lParam);
     if (!classProc)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     return classProc(reinterpret_cast<PlatformWindow*>(hwnd), message, wParam, lParam);
@@ -184,6 +222,7 @@ PlatformWindow* createWindow(const char* title, int x, int y, int width, int hei
     const DWORD exStyle = fullscreen ? WS_EX_APPWINDOW : WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     // The outer rectangle around the asked client area; the position stays that of the outer corner.
     RECT rect{0, 0, width, height};
+    hasReference = false;
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     HWND hwnd = CreateWindowExW(exStyle, className.c_str(), widen(title).c_str(),
                                 style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, fullscreen ? 0 : x, fullscreen ? 0 : y,

@@ -1,4 +1,5 @@
-// Data paths: "data/" and "Data/" reach one folder whatever its spelling; missing files stay missing.
+// Data paths: "data/" and "Data/" reach one folder whatever its spelling; missing files stay missing. BMP
+// header bounds shared by the backends' readers: what a header lets a reader take, and reading no further.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/bmp_layout.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -22,12 +24,21 @@ static std::string readVia(const char* path)
     return file ? std::string(buffer, std::fread(buffer, 1, sizeof buffer, file.get())) : "<missing>";
 }
 
-TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
+// Each test runs in a fresh temporary folder.
+class DataPaths : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/kestra-paths-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        fs::current_path(dir = pattern);
+    }
+    void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
+    fs::path home = fs::current_path(), dir;
+};
+
+TEST_F(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
 {
-    char pattern[] = "/tmp/kestra-paths-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path home = fs::current_path(), dir = pattern;
-    fs::current_path(dir);
     const Bitmap blueRed = {2, 1, {255, 0, 0, 0, 0, 255, 0, 0}};
     fs::create_directory("Data");
     fs::create_directory("data");
@@ -35,12 +46,11 @@ TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
                               {"data/Grass.bmp", "exact wins"}, {"Data/Grass.bmp", "exact"}})
         std::ofstream(path) << text;
     ASSERT_TRUE(saveBitmap((dir / "Data/Sky.bmp").c_str(), blueRed));
-    for (const char* path : {"Data/Terminal8.tga", "DATA/terminal8.TGA", "./Data//./Terminal8.tga"})
-        EXPECT_EQ(readVia(path), "upper") << path;
-    EXPECT_EQ(readVia((dir / "DATA/Terminal8.tga").c_str()), "upper") << "absolute";
-    EXPECT_EQ(readVia("data/ROAD.bmp"), "lower");
-    EXPECT_EQ(readVia("Data/Grass.bmp"), "exact");
-    EXPECT_EQ(readVia("data/Grass.bmp"), "exact wins");
+    for (auto [path, text] : {std::pair<std::string, std::string>{"Data/Terminal8.tga", "upper"},
+                              {"DATA/terminal8.TGA", "upper"}, {"./Data//./Terminal8.tga", "upper"},
+                              {(dir / "DATA/Terminal8.tga").string(), "upper"}, {"data/ROAD.bmp", "lower"},
+                              {"Data/Grass.bmp", "exact"}, {"data/Grass.bmp", "exact wins"}})
+        EXPECT_EQ(readVia(path.c_str()), text) << path;
     Bitmap bitmap;
     ASSERT_TRUE(loadBitmap("DATA/sky.BMP", &bitmap));
     EXPECT_EQ(bitmap.bits, blueRed.bits);
@@ -59,19 +69,13 @@ TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
         EXPECT_EQ(readVia(path), "<missing>") << path;
         EXPECT_EQ(errno, error) << path;
     }
-    fs::current_path(home);
-    fs::remove_all(dir);
 }
 
 // Paths of many components: dropped "." and empty parts, a path far past the system's limit, and
 // twenty-four levels of folders that exist in two spellings, which a lookup trying every spelling
 // would take hours over.
-TEST(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
+TEST_F(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
 {
-    char pattern[] = "/tmp/kestra-twins-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path home = fs::current_path(), dir = pattern;
-    fs::current_path(dir);
     std::string twins;
     for (int level = 0; level < 24; ++level) {
         fs::create_directory(twins + "x");
@@ -89,6 +93,78 @@ TEST(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
         {std::string(100000, '/') + (dir / twins).string() + "Grass.bmp", "deep"}, {parts + "Grass.bmp", "<missing>"}};
     for (const auto& [path, text] : cases)
         EXPECT_EQ(readVia(path.c_str()), text) << path.substr(0, 40);
-    fs::current_path(home);
-    fs::remove_all(dir);
+}
+
+// A BMP file header and 40-byte information header (or the 12-byte core header when core is set).
+static std::string header(int32_t width, int32_t height, int bits, uint32_t compression = 0, uint32_t offset = 54,
+                          bool core = false)
+{
+    std::string b = "BM";
+    auto put = [&b](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b += char(value >> (8 * i));
+    };
+    put(0, 4), put(0, 4), put(offset, 4);
+    if (core) {
+        put(12, 4), put(width, 2), put(height, 2), put(1, 2), put(bits, 2);
+        return b;
+    }
+    put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(bits, 2), put(compression, 4);
+    return b + std::string(20, '\0');
+}
+
+TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesIt)
+{
+    const struct {
+        const char* what;
+        std::string bytes;
+        size_t needed;  // 0: refused
+        bool exact;
+    } cases[] = {
+        {"24-bit rows padded to 4 bytes", header(3, 2, 24), 54 + 12 * 2, true},
+        {"top-down as tall as bottom-up", header(3, -2, 24), 54 + 12 * 2, true},
+        {"1-bit rows", header(33, 1, 1, 0, 62), 62 + 8, true},
+        {"core header, palette before the pixels", header(5, 4, 8, 0, 26 + 768, true), 26 + 768 + 8 * 4, true},
+        {"run-length: two bytes a pixel and a row end at worst", header(4, 3, 8, 1, 1078), 1078 + 10 * 3 + 2, false},
+        {"not a BMP", "XM" + header(3, 2, 24).substr(2), 0, true},
+        {"shorter than its header", header(3, 2, 24).substr(0, 30), 0, true},
+        {"no width", header(0, 2, 24), 0, true},
+        {"a side beyond 16384", header(16385, 1, 24), 0, true},
+        {"more than 2^24 pixels", header(4097, 4096, 24), 0, true},
+        {"no bits per pixel", header(3, 2, 0), 0, true},
+        {"more than 32 bits per pixel", header(3, 2, 33), 0, true},
+        {"pixels inside the file header", header(3, 2, 24, 0, 25), 0, true},
+        {"pixels beyond 64 KiB of headers", header(3, 2, 24, 0, 65537), 0, true},
+    };
+    for (const auto& c : cases) {
+        const BmpLayout layout = bmpLayout(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size());
+        EXPECT_EQ(layout.needed, c.needed) << c.what;
+        EXPECT_TRUE(c.needed == 0 || layout.exact == c.exact) << c.what;
+    }
+}
+
+TEST(BmpLayout, ReadingStopsAtTheImageAndRefusesAnImageCutShort)
+{
+    const std::string image = header(3, 2, 24) + std::string(24, 'p');
+    const std::string runs = header(4, 3, 8, 1, 54) + std::string(5, 'r');
+    const struct {
+        const char* what;
+        std::string file;
+        size_t read;  // 0: refused
+    } cases[] = {
+        {"whole image", image, image.size()},
+        {"trailing bytes left unread", image + std::string(1000, 't'), image.size()},
+        {"image cut short", image.substr(0, image.size() - 1), 0},
+        {"a header claiming 64 MiB over a few bytes", header(4096, 4096, 32) + "pppp", 0},
+        {"run-length data up to the end of the file", runs, runs.size()},
+    };
+    for (const auto& c : cases) {
+        FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        std::fwrite(c.file.data(), 1, c.file.size(), file);
+        std::rewind(file);
+        BmpLayout layout;
+        EXPECT_EQ(readBmpBytes(file, &layout).size(), c.read) << c.what;
+        std::fclose(file);
+    }
 }

@@ -1,9 +1,8 @@
-// The bitmap font, the text printer and the statistics display against a real Mesa context, their glyph quads
-// decoded by GL feedback.
+// The TGA reader, the bitmap font, the text printer and the statistics display against a real Mesa context,
+// glyph quads decoded by GL feedback.
 #include <sys/stat.h>
 
-#include <functional>
-#include <initializer_list>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -62,12 +61,11 @@ TEST_F(Font, PrintsEachByteAsItsCellUprightEightPixelsOnUpTo255BytesLeavingTheSa
 TEST_F(Font, WithoutItsImageSaysWhyAndStillBuildsListsAndDrawsUntextured)
 {
     const fs::path font = dir / "data" / "Terminal8.tga";
-    for (auto [make, reason] : std::initializer_list<std::pair<std::function<void()>, const char*>>{
-             {[&] { mkfifo(font.c_str(), 0644); }, "not a regular file"},
-             {[] {}, "No such file or directory"}}) {
+    for (auto [fifo, reason] : {std::pair{true, "not a regular file"}, {false, "No such file or directory"}}) {
         deleteFont();
         fs::remove(font);
-        make();
+        if (fifo)
+            mkfifo(font.c_str(), 0644);
         testing::internal::CaptureStderr();
         EXPECT_TRUE(buildFont(640, 480));
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -124,16 +122,92 @@ TEST_F(Hud, DrawsItsLinesShadowFirstAtTheirPositions)
         EXPECT_EQ(lines[i].text, want[k]);
     }
 
-    viewSettings.fullscreen = 0;
-    viewSettings.vsync = 0;
+    viewSettings.fullscreen = viewSettings.vsync = 0;
     lines = decodeStatDisplay(60);
     ASSERT_EQ(lines.size(), 26u);
-    EXPECT_EQ(lines[22].text, "[F1] Mode: WINDOW (1280x720)");
-    EXPECT_EQ(lines[23].text, "[F2] VSYNC: OFF");
-
+    EXPECT_EQ(lines[22].text + lines[23].text, "[F1] Mode: WINDOW (1280x720)[F2] VSYNC: OFF");
     // With the statistics off only the title and the rate remain, in both passes.
     viewSettings.showStats = 0;
     lines = decodeStatDisplay(60);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[3].text, "FPS:    60");
+}
+
+using Bytes = std::vector<unsigned char>;
+
+// Counting bytes 0, 1, 2, ... (wrapping at 256) as stored; with swap, the first and third of every swap bytes
+// exchanged, as the reader turns BGR(A) into RGB(A).
+static Bytes counting(size_t n, size_t swap = 0)
+{
+    Bytes v(n);
+    std::iota(v.begin(), v.end(), 0);
+    for (size_t i = 0; swap && i < n; i += swap)
+        std::swap(v[i], v[i + 2]);
+    return v;
+}
+
+static GLint texParameter(GLenum name) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, name, &v); return v; }
+static GLint level0(GLenum name) { GLint v = 0; glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v); return v; }
+static GLint envMode() { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &v); return v; }
+
+using TgaLoad = TextTest;
+
+// Every file is read-only: the font may be installed where it cannot be written.
+TEST_F(TgaLoad, UploadsEachDepthWithRepeatLinearAndModulate)
+{
+    // Name, file, texture name, format and bytes read back. A 512 x 2 picture reads 2 x 512 with the sides'
+    // bytes swapped; two 24-bit pixels make six-byte rows, which any unpack alignment but 1 would shift. 8-bit
+    // files keep their rows in stored order whatever the origin bit says, and skip the image ID and the footer.
+    const std::tuple<const char*, Bytes, GLuint, GLenum, Bytes> cases[] = {
+        {"32-bit", tgaFile(2, 512, 2, 32, counting(4096)), 7, GL_RGBA, counting(4096, 4)},
+        {"24-bit", tgaFile(2, 2, 4, 24, counting(24)), 8, GL_RGB, counting(24, 3)},
+        {"8-bit type 2", tgaFile(2, 2, 2, 8, counting(4)), 9, GL_ALPHA, counting(4)},
+        {"8-bit type 3 into the default texture", tgaFile(3, 2, 2, 8, counting(30), 5, 0, 0x28), 0, GL_ALPHA,
+         counting(4)},
+    };
+    for (const auto& [name, bytes, texture, format, want] : cases) {
+        SCOPED_TRACE(name);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        writeBytes(dir / name, bytes);
+        ASSERT_EQ(chmod((dir / name).c_str(), 0444), 0);
+        ASSERT_EQ(loadTgaTexture(name, texture), tgaLoaded);
+        EXPECT_EQ((std::vector{getInt(GL_TEXTURE_BINDING_2D), getInt(GL_UNPACK_ALIGNMENT), envMode(),
+                               texParameter(GL_TEXTURE_WRAP_S), texParameter(GL_TEXTURE_WRAP_T),
+                               texParameter(GL_TEXTURE_MAG_FILTER), texParameter(GL_TEXTURE_MIN_FILTER),
+                               level0(GL_TEXTURE_INTERNAL_FORMAT), level0(GL_TEXTURE_WIDTH)}),
+                  (std::vector<GLint>{GLint(texture), 1, GL_MODULATE, GL_REPEAT, GL_REPEAT, GL_LINEAR, GL_LINEAR,
+                                      GLint(format), bytes[12] + 256 * bytes[13]}));
+        const int bytesPerPixel = format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1;  // sized to what GL writes
+        Bytes got(size_t(level0(GL_TEXTURE_WIDTH) * level0(GL_TEXTURE_HEIGHT) * bytesPerPixel));
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, got.data());
+        EXPECT_EQ(got, want);
+    }
+}
+
+// Every GL call of the reader comes after its checks: a rejection leaves the bound texture and the store.
+// The checks go type, sides, depth, pixels (openDataFile's refusal of FIFOs and devices is tested with it).
+TEST_F(TgaLoad, RejectionsMakeNoGlCall)
+{
+    glBindTexture(GL_TEXTURE_2D, 20);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    const std::tuple<const char*, Bytes, int> cases[] = {
+        {"missing", {}, tgaCannotOpen},
+        {"17 bytes", counting(17), tgaShortHeader},
+        {"rle", tgaFile(10, 3, 3, 16), tgaBadType},
+        {"colourmap", tgaFile(2, 4, 4, 8, {}, 0, 1), tgaBadType},
+        {"3x4", tgaFile(2, 3, 4, 16), tgaBadSide},
+        {"4x1024", tgaFile(2, 4, 1024, 32), tgaBadSide},
+        {"depth16", tgaFile(2, 4, 4, 16), tgaBadDepth},
+        {"one byte short", tgaFile(2, 4, 4, 32, counting(63)), tgaShortPixels},
+        {"pixels past a long image ID", tgaFile(3, 2, 2, 8, {}, 200), tgaShortPixels},
+    };
+    for (const auto& [name, bytes, code] : cases) {
+        if (code != tgaCannotOpen)
+            writeBytes(dir / name, bytes);
+        EXPECT_EQ(loadTgaTexture((dir / name).c_str(), 21), code) << name;
+    }
+    EXPECT_EQ(std::tuple(getInt(GL_TEXTURE_BINDING_2D), glIsTexture(21), getInt(GL_UNPACK_ALIGNMENT)),
+              std::tuple(20, GL_FALSE, 8));
 }

@@ -57,57 +57,35 @@ TEST_F(Textures, GeneratedSetLoadsIntoFreshNamesAndLeavesTheLastSkyFaceBound)
         EXPECT_EQ(GLuint(getInt(GL_TEXTURE_BINDING_2D)), textureTable[skySlot5]);
         for (size_t slot = 0; slot < textureTable.size(); ++slot) {
             SCOPED_TRACE(slot);
-            GLuint name = textureTable[slot];
+            const GLuint name = textureTable[slot];
             EXPECT_TRUE(glIsTexture(name) && name != before[slot]);
             EXPECT_EQ(std::count(textureTable.begin(), textureTable.end(), name), 1);
-            GLint width = level0(name, GL_TEXTURE_WIDTH), height = level0(name, GL_TEXTURE_HEIGHT);
+            const GLint width = level0(name, GL_TEXTURE_WIDTH), height = level0(name, GL_TEXTURE_HEIGHT);
             EXPECT_TRUE(width >= 256 && (width & (width - 1)) == 0 && (height & (height - 1)) == 0)
                 << width << "x" << height;
-            EXPECT_EQ(level0(name, GL_TEXTURE_INTERNAL_FORMAT), 3) << "three components";
-            EXPECT_EQ(level0(name, GL_TEXTURE_WIDTH, 1), 0) << "no mipmaps";
-            EXPECT_TRUE(getTexInt(GL_TEXTURE_MIN_FILTER) == GL_LINEAR && getTexInt(GL_TEXTURE_MAG_FILTER) == GL_LINEAR);
+            // Three components, no mipmaps, linear both ways.
+            EXPECT_EQ((std::vector{level0(name, GL_TEXTURE_INTERNAL_FORMAT), level0(name, GL_TEXTURE_WIDTH, 1),
+                                   getTexInt(GL_TEXTURE_MIN_FILTER), getTexInt(GL_TEXTURE_MAG_FILTER)}),
+                      (std::vector<GLint>{3, 0, GL_LINEAR, GL_LINEAR}));
         }
         before = textureTable;
     }
 }
 
-TEST_F(Textures, FirstMissingFileStopsTheLoad)
-{
-    const size_t failingSlot = 7;  // Data/Road.bmp
-    textureTable.fill(0);
-    fs::create_directory(dir / "Data");
-    for (const auto& entry : fs::directory_iterator(fs::path(KESTRA_RUN_DIR) / "Data"))
-        if (entry.path().filename() != "Road.bmp")
-            fs::create_symlink(entry.path(), dir / "Data" / entry.path().filename());
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(loadAllTextures());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MAP LOAD ERROR: Error loading Data/Road.bmp.\n");
-    // The failing slot has a fresh name that never received an image; later slots are untouched.
-    EXPECT_TRUE(textureTable[failingSlot] != 0 && !glIsTexture(textureTable[failingSlot]));
-    for (size_t slot = failingSlot + 1; slot < textureTable.size(); ++slot)
-        EXPECT_EQ(textureTable[slot], 0u);
-}
-
-// The palette, 32-bit and top-down files give the same texels as the 24-bit one, and a file is read only as
-// far as its image reaches. Corrupt or missing files fail cleanly: the header is checked against the file
-// before the image is allocated.
+// The palette, 32-bit and top-down files give the same texels as the 24-bit one; a cut or missing file fails
+// cleanly (how far a header lets a reader go is tested with the BMP layout).
 TEST_F(Textures, BmpDepthsLoadAlikeAndCorruptFilesFailCleanly)
 {
     Bytes expected, truncated = testBmp(24);
     for (int i = 0; i < picW * picH; ++i)  // texture row 0 is the bottom of the picture
         expected += bgr(i % picW, picH - 1 - i / picW);
     truncated.resize(truncated.size() - 20);
-    auto patched = [](size_t at, Bytes value) { return testBmp(24).replace(at, value.size(), value); };
     for (auto [name, bytes, loads] : {std::tuple{"rgb24.bmp", testBmp(24), true}, {"palette8.bmp", testBmp(8), true},
                                       {"xrgb32.bmp", testBmp(32), true}, {"topdown24.bmp", testBmp(24, true), true},
-                                      {"trailing.bmp", testBmp(24), true}, {"truncated.bmp", truncated, false},
-                                      {"huge.bmp", patched(18, "\xff\xff\xff"), false},
-                                      {"absent.bmp", Bytes{}, false}}) {
+                                      {"truncated.bmp", truncated, false}, {"absent.bmp", Bytes{}, false}}) {
         SCOPED_TRACE(name);
-        if (std::string(name) != "absent.bmp")
+        if (loads || bytes.size())
             std::ofstream(dir / name, std::ios::binary) << bytes;
-        if (std::string(name) == "trailing.bmp")
-            fs::resize_file(dir / name, 1u << 30);
         GLuint slot = 0;
         testing::internal::CaptureStderr();
         EXPECT_EQ(loadBmpTexture(name, slot), loads);

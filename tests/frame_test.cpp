@@ -1,12 +1,15 @@
-// Drawing a frame against a real Mesa context: the reference loop's tile window, what the view shows with
-// the textures replaced by solid colours, and drawFrame equal to the reference in every channel of every pixel.
+// The scene and a frame against a real Mesa context: projection, fog, light and initScene's state; the reference
+// loop's tile window, what the view shows with the textures replaced by solid colours, and drawFrame equal to the
+// reference in every channel of every pixel.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -245,4 +248,86 @@ TEST_F(Frame, ClosingSkyPassSendsTheFacesInReverse)
     ASSERT_TRUE(second != std::string::npos && reference.find(reference[0], second) == std::string::npos) << reference;
     ASSERT_GE(fast.size(), reference.size());
     EXPECT_EQ(fast.substr(fast.size() - reference.size()), reference.substr(second) + reference.substr(0, second));
+}
+
+using Floats = std::vector<GLfloat>;
+
+// The first count values of a state variable, or of a parameter of light when one is given.
+static Floats floats(GLenum name, int count = 1, GLenum light = 0)
+{
+    GLfloat values[16] = {};
+    light ? glGetLightfv(light, name, values) : glGetFloatv(name, values);
+    return {values, values + count};
+}
+static GLint integer(GLenum name) { GLint value = 0; glGetIntegerv(name, &value); return value; }
+
+// Each test gets a fresh context, in the folder of the scene's files.
+class SceneState : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        viewSettings = ViewSettings{};
+        camera = CameraState{};
+        ASSERT_EQ(chdir(KESTRA_RUN_DIR), 0);
+        ASSERT_TRUE(openTestContext(64, 64));
+    }
+    void TearDown() override { closeTestContext(); }
+};
+
+TEST_F(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitchedOn)
+{
+    camera.fieldOfView = 75;
+    resizeScene(1366, 0);  // a zero height counts as 1
+    EXPECT_EQ(floats(GL_VIEWPORT, 4), (Floats{0, 0, 1366, 1}));
+    // Culling back faces; the frame draws in whatever matrix mode is left current; fog linear from 90 to 270.
+    EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_CULL_FACE), integer(GL_CULL_FACE_MODE), integer(GL_MATRIX_MODE),
+                                  glIsEnabled(GL_FOG), integer(GL_FOG_MODE), integer(GL_FOG_START),
+                                  integer(GL_FOG_END)}),
+              (std::vector<GLint>{1, GL_BACK, GL_MODELVIEW, 1, GL_LINEAR, 90, 270}));
+    // The camera's field of view at the window's shape, from 0.1 to 540.
+    const Floats p = floats(GL_PROJECTION_MATRIX, 16);
+    EXPECT_FLOAT_EQ(p[5], static_cast<float>(1 / std::tan(75 * M_PI / 360)));
+    EXPECT_FLOAT_EQ(p[0] * 1366, p[5]);
+    EXPECT_FLOAT_EQ(p[14], static_cast<float>(-2 * 540 * 0.1 / (540 - 0.1)));
+
+    glDisable(GL_FOG);
+    viewSettings.fogEnabled = 0;
+    resizeScene(64, 64);
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    viewSettings.daylight = 0;
+    applyFog();  // as the day and fog switches do: enabled even while switched off
+    EXPECT_TRUE(glIsEnabled(GL_FOG));
+    EXPECT_EQ(floats(GL_FOG_COLOR, 4), (Floats{0, 0, 0, 1}));
+}
+
+// A context opened at night: black clear colour (set here only, so a day context keeps its grey at night)
+// and, until a day has passed, black ambient light.
+TEST_F(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColourAndAmbient)
+{
+    viewSettings.daylight = 0;
+    ASSERT_TRUE(initScene());
+    EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_TEXTURE_2D), glIsEnabled(GL_DEPTH_TEST),
+                                  glIsEnabled(GL_COLOR_MATERIAL), integer(GL_DEPTH_FUNC)}),
+              (std::vector<GLint>{1, 1, 1, GL_LEQUAL}));
+    EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (Floats{0, 0, 0, 0}));
+
+    // The driver's maximum anisotropy for the texture left bound, except on a software rasteriser (llvmpipe,
+    // softpipe), which samples an unmipmapped texture far too slowly above 1.
+    EXPECT_EQ(maxAnisotropy, floats(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT)[0]);
+    ASSERT_NE(integer(GL_TEXTURE_BINDING_2D), 0);
+    GLfloat anisotropy = 0;
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
+    const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    EXPECT_EQ(anisotropy, renderer.find("pipe") != std::string::npos ? 1.0f : maxAnisotropy);
+
+    applyLight();
+    // Directional, from above and -x: the x = -6 walls take the light, the x = 6 walls only ambient.
+    EXPECT_EQ(floats(GL_AMBIENT, 4, GL_LIGHT0), (Floats{0, 0, 0, 1}));
+    EXPECT_EQ(floats(GL_POSITION, 4, GL_LIGHT0), (Floats{-1, 1, 0, 0}));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT0) && glIsEnabled(GL_LIGHTING));
+    viewSettings.daylight = 1;  // back at night after a day, the ambient stays
+    applyLight();
+    viewSettings.daylight = 0;
+    applyLight();
+    EXPECT_EQ(floats(GL_AMBIENT, 4, GL_LIGHT0), (Floats{0.2f, 0.2f, 0.2f, 1}));
 }

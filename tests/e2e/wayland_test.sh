@@ -61,8 +61,7 @@ e2e_wait_exit
 # Sway refuses to run as root: it runs as nobody, with its own runtime folder and without Xwayland, which
 # would take an X display number.
 runtime="$E2E_TMP/runtime"
-mkdir -m 700 "$runtime"
-chown 65534:65534 "$runtime"
+install -d -m 700 -o 65534 -g 65534 "$runtime"
 printf 'xwayland disable\noutput HEADLESS-1 resolution 1280x720\n' >"$E2E_TMP/sway.conf"
 chmod 644 "$E2E_TMP/sway.conf"
 env -i PATH="$PATH" HOME="$runtime" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
@@ -88,8 +87,9 @@ e2e_wait_exit
 
 # ---- Native Wayland, full screen.
 unset DISPLAY
-# The viewer's window as sway has it: "id fullscreen-mode", nothing while it has none.
+# The viewer's window as sway has it, "id fullscreen-mode", nothing while it has none; and its mode's test.
 window() { swaymsg -t get_tree | jq -r '.. | objects | select(.app_id? == "kestra") | "\(.id) \(.fullscreen_mode)"'; }
+window_mode_is() { [[ "$(window)" == *" $1" ]]; }
 # Types (wtype arguments) until a condition holds. A key that follows a new virtual keyboard's keymap at
 # once crashes SDL 2.26's Wayland backend (in xkb_keymap_key_get_syms_by_level), and keys sent while the
 # client still binds the keyboard are lost: wtype waits before its keys, and a loaded machine may need
@@ -102,12 +102,10 @@ press_until() {  # condition arguments...
     done
     return 1
 }
-# F1 closes the window at once and opens one in the other mode, which may take long: once the old window
-# is gone the key is never typed again.
-window_mode_is() { [[ "$(window)" == *" $1" ]]; }
+# F1 closes the window at once and opens one in the other mode, which may take long: the key is typed again
+# only while the old window stands.
 f1_to() {  # fullscreen-mode
-    local before
-    before=$(window)
+    local before=$(window)
     press_until '[ "$(window)" != "$before" ]' -k F1 && e2e_poll "$E2E_TIMEOUT" window_mode_is "$1"
 }
 SDL_VIDEODRIVER=wayland e2e_start_viewer wayland

@@ -18,6 +18,7 @@
 #include "map/map.h"
 #include "render/render.h"
 #include "tests/support/gl_context.h"
+#include "tests/support/text_fixture.h"
 #include "text/text.h"
 
 // A context of the given size holding the scene built from the build's files, with the default view and camera.
@@ -215,22 +216,13 @@ TEST_F(Frame, SkyCornersEqualTheReference)
 // nearer than the sky's far walls and left out).
 static std::string skyHalves(bool (*draw)(), int width)
 {
-    static std::vector<GLfloat> buffer(1 << 16);
-    glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint used = glRenderMode(GL_RENDER);
     std::string halves;
-    for (GLint i = 0; i < used && GLint(buffer[size_t(i)]) == GL_POLYGON_TOKEN;) {
-        const int count = int(buffer[size_t(i) + 1]);
+    for (const std::vector<GLfloat>& polygon : feedbackPolygons(draw, GL_3D)) {
         float x = 0, z = 1;
-        for (int v = 0; v < count; ++v) {
-            x += buffer[size_t(i) + 2 + size_t(v) * 3] / float(count);
-            z = std::min(z, buffer[size_t(i) + 4 + size_t(v) * 3]);
-        }
+        for (size_t v = 0; v < polygon.size(); v += 3)
+            x += polygon[v] * 3 / float(polygon.size()), z = std::min(z, polygon[v + 2]);
         if (z > 0.99f)
             halves += x < float(width) / 2.0f ? 'L' : 'R';
-        i += 2 + count * 3;
     }
     return halves;
 }

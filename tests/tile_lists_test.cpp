@@ -39,16 +39,10 @@ static std::vector<Vertex> captureList(GLuint list)
         glEnable(GL_LIGHT0 + light);
     }
     glEnable(GL_LIGHTING);
-    static GLfloat buffer[4096];
-    glFeedbackBuffer(std::size(buffer), GL_3D_COLOR_TEXTURE, buffer);
-    glRenderMode(GL_FEEDBACK);
-    glCallList(list);
-    GLint count = glRenderMode(GL_RENDER), i = 0;
     std::vector<Vertex> vertices;
-    for (; i < count && buffer[i] == GL_POLYGON_TOKEN; i += 2 + 11 * GLint(buffer[i + 1]))  // x y depth, rgba, strq
-        for (const GLfloat* v = buffer + i + 2; v < buffer + i + 2 + 11 * GLint(buffer[i + 1]); v += 11)
+    for (const std::vector<GLfloat>& polygon : feedbackPolygons([list] { glCallList(list); }))
+        for (const GLfloat* v = polygon.data(); v < polygon.data() + polygon.size(); v += 11)
             vertices.push_back(vertex({v[0] / 2 - 16, v[1] / 2 - 16, 16 - 32 * v[2], v[7], v[8], v[3], v[4], v[5]}));
-    EXPECT_EQ(i, count) << "only polygons expected";
     return vertices;
 }
 

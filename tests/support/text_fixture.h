@@ -75,22 +75,35 @@ struct CapturedGlyph {
     int cell() const { return int(std::lround(tAtTop * 16)) * 16 + int(std::lround(s0 * 16)); }
 };
 
-// Runs draw in feedback mode. Mesa reports each quad as two triangles in a row; they make one glyph.
-inline std::vector<CapturedGlyph> captureGlyphs(const std::function<void()>& draw)
+// Runs draw in GL feedback mode of the given type; the polygons it reports, each the values of its vertices in a
+// row (window x y and depth, then for GL_3D_COLOR_TEXTURE r g b a and s t r q). Anything else fails the test.
+inline std::vector<std::vector<GLfloat>> feedbackPolygons(const std::function<void()>& draw,
+                                                          GLenum type = GL_3D_COLOR_TEXTURE)
 {
     static std::vector<GLfloat> buffer(1 << 20);
-    glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
+    const size_t stride = type == GL_3D ? 3 : 11;
+    glFeedbackBuffer(GLsizei(buffer.size()), type, buffer.data());
     glRenderMode(GL_FEEDBACK);
     draw();
-    GLint used = glRenderMode(GL_RENDER);
+    const size_t used = size_t(glRenderMode(GL_RENDER));
+    std::vector<std::vector<GLfloat>> polygons;
+    size_t i = 0;
+    for (; i < used && buffer[i] == GL_POLYGON_TOKEN; i += 2 + size_t(buffer[i + 1]) * stride)
+        polygons.emplace_back(&buffer[i + 2], &buffer[i + 2] + size_t(buffer[i + 1]) * stride);
+    EXPECT_EQ(i, used) << "only polygons expected";
+    return polygons;
+}
+
+// Mesa reports each glyph quad as two triangles in a row.
+inline std::vector<CapturedGlyph> captureGlyphs(const std::function<void()>& draw)
+{
+    const std::vector<std::vector<GLfloat>> polygons = feedbackPolygons(draw);
     std::vector<CapturedGlyph> glyphs;
-    for (GLint i = 0, n = 0; i < used && GLint(buffer[size_t(i)]) == GL_POLYGON_TOKEN; ++n) {
-        int count = int(buffer[size_t(i) + 1]);
-        const GLfloat* v = &buffer[size_t(i) + 2];  // 11 floats a vertex: x y z, r g b a, s t r q
+    for (size_t n = 0; n < polygons.size(); ++n) {
         if (n % 2 == 0)
-            glyphs.push_back({v[3]});
+            glyphs.push_back({polygons[n][3]});
         CapturedGlyph& g = glyphs.back();
-        for (const GLfloat* p = v; p < v + count * 11; p += 11) {
+        for (const GLfloat* p = polygons[n].data(); p < polygons[n].data() + polygons[n].size(); p += 11) {
             float x = std::round(p[0] * 256) / 256, y = std::round(p[1] * 256) / 256;
             g.x0 = std::min(g.x0, x), g.x1 = std::max(g.x1, x);
             g.s0 = std::min(g.s0, p[7]), g.s1 = std::max(g.s1, p[7]);
@@ -99,7 +112,6 @@ inline std::vector<CapturedGlyph> captureGlyphs(const std::function<void()>& dra
             if (y > g.y1)
                 g.y1 = y, g.tAtTop = p[8];
         }
-        i += 2 + count * 11;
     }
     return glyphs;
 }

@@ -43,8 +43,7 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         int frames;
     } cases[] = {
         {{'W'}, false, &C::speed, 0, 0.205f, 41},  // cruise reached in 40 frames, then steps over
-        {{'W'}, false, &C::speed, 0, 0.2f, 42},  // and back
-        {{'S'}, false, &C::speed, 0, -0.1f, 30},
+        {{'W'}, false, &C::speed, 0, 0.2f, 42}, {{'S'}, false, &C::speed, 0, -0.1f, 30},  // back to cruise; reverse
         {{'W'}, true, &C::speed, 0, 0.41f, 60},  // boost, and not beyond
         {{VK_SPACE}, false, &C::speed, 0.2f, 0.176f, 1},  // decay 0.004 and brake 0.02
         {{VK_SPACE}, false, &C::speed, -0.05f, 0, 1},  // backwards: stopped at once, not braked past zero
@@ -54,10 +53,8 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         {{'W', 'D'}, false, &C::turnRate, 0, 0.015f, 40},  // moving limit
         {{'S', 'A'}, false, &C::turnRate, 0, 0.015f, 30},  // reversing steers the other way
         // Page Up and Down, which fly as E and Q, and the lowest eye height are in the timed demo's route.
-        {{'E'}, false, &C::y, -6.95f, -7.05f, 1},
-        {{'Q'}, false, &C::y, -9.05f, -8.95f, 1},  // grass under the probe
-        {{VK_HOME}, false, &C::pitch, 0, 90, 100},
-        {{VK_END}, false, &C::pitch, 90, 0, 100},
+        {{'E'}, false, &C::y, -6.95f, -7.05f, 1}, {{'Q'}, false, &C::y, -9.05f, -8.95f, 1},  // grass under the probe
+        {{VK_HOME}, false, &C::pitch, 0, 90, 100}, {{VK_END}, false, &C::pitch, 90, 0, 100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << +c.keys[0] << "," << +c.keys[1] << " from " << c.start << " x" << c.frames);

@@ -127,12 +127,9 @@ TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesIt)
         {"core header, palette before the pixels", header(5, 4, 8, 0, 26 + 768, true), 26 + 768 + 8 * 4, true},
         {"run-length: two bytes a pixel and a row end at worst", header(4, 3, 8, 1, 1078), 1078 + 10 * 3 + 2, false},
         {"not a BMP", "XM" + header(3, 2, 24).substr(2), 0, true},
-        {"shorter than its header", header(3, 2, 24).substr(0, 30), 0, true},
-        {"no width", header(0, 2, 24), 0, true},
-        {"a side beyond 16384", header(16385, 1, 24), 0, true},
-        {"more than 2^24 pixels", header(4097, 4096, 24), 0, true},
-        {"no bits per pixel", header(3, 2, 0), 0, true},
-        {"more than 32 bits per pixel", header(3, 2, 33), 0, true},
+        {"shorter than its header", header(3, 2, 24).substr(0, 30), 0, true}, {"no width", header(0, 2, 24), 0, true},
+        {"a side beyond 16384", header(16385, 1, 24), 0, true}, {"over 2^24 pixels", header(4097, 4096, 24), 0, true},
+        {"no bits per pixel", header(3, 2, 0), 0, true}, {"over 32 bits per pixel", header(3, 2, 33), 0, true},
         {"pixels inside the file header", header(3, 2, 24, 0, 25), 0, true},
         {"pixels beyond 64 KiB of headers", header(3, 2, 24, 0, 65537), 0, true},
     };
@@ -159,12 +156,10 @@ TEST(BmpLayout, ReadingStopsAtTheImageAndRefusesAnImageCutShort)
         {"run-length data up to the end of the file", runs, runs.size()},
     };
     for (const auto& c : cases) {
-        FILE* file = std::tmpfile();
-        ASSERT_NE(file, nullptr);
-        std::fwrite(c.file.data(), 1, c.file.size(), file);
-        std::rewind(file);
+        std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), std::fclose);
+        ASSERT_TRUE(file && std::fwrite(c.file.data(), 1, c.file.size(), file.get()) == c.file.size());
+        std::rewind(file.get());
         BmpLayout layout;
-        EXPECT_EQ(readBmpBytes(file, &layout).size(), c.read) << c.what;
-        std::fclose(file);
+        EXPECT_EQ(readBmpBytes(file.get(), &layout).size(), c.read) << c.what;
     }
 }

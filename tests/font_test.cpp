@@ -146,8 +146,6 @@ static Bytes counting(size_t n, size_t swap = 0)
     return v;
 }
 
-static GLint texParameter(GLenum name) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, name, &v); return v; }
-static GLint level0(GLenum name) { GLint v = 0; glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v); return v; }
 static GLint envMode() { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &v); return v; }
 
 using TgaLoad = TextTest;
@@ -173,13 +171,13 @@ TEST_F(TgaLoad, UploadsEachDepthWithRepeatLinearAndModulate)
         ASSERT_EQ(chmod((dir / name).c_str(), 0444), 0);
         ASSERT_EQ(loadTgaTexture(name, texture), tgaLoaded);
         EXPECT_EQ((std::vector{getInt(GL_TEXTURE_BINDING_2D), getInt(GL_UNPACK_ALIGNMENT), envMode(),
-                               texParameter(GL_TEXTURE_WRAP_S), texParameter(GL_TEXTURE_WRAP_T),
-                               texParameter(GL_TEXTURE_MAG_FILTER), texParameter(GL_TEXTURE_MIN_FILTER),
-                               level0(GL_TEXTURE_INTERNAL_FORMAT), level0(GL_TEXTURE_WIDTH)}),
+                               texInt(GL_TEXTURE_WRAP_S), texInt(GL_TEXTURE_WRAP_T),
+                               texInt(GL_TEXTURE_MAG_FILTER), texInt(GL_TEXTURE_MIN_FILTER),
+                               levelInt(GL_TEXTURE_INTERNAL_FORMAT), levelInt(GL_TEXTURE_WIDTH)}),
                   (std::vector<GLint>{GLint(texture), 1, GL_MODULATE, GL_REPEAT, GL_REPEAT, GL_LINEAR, GL_LINEAR,
                                       GLint(format), bytes[12] + 256 * bytes[13]}));
         const int bytesPerPixel = format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1;  // sized to what GL writes
-        Bytes got(size_t(level0(GL_TEXTURE_WIDTH) * level0(GL_TEXTURE_HEIGHT) * bytesPerPixel));
+        Bytes got(size_t(levelInt(GL_TEXTURE_WIDTH) * levelInt(GL_TEXTURE_HEIGHT) * bytesPerPixel));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, got.data());
         EXPECT_EQ(got, want);

@@ -251,7 +251,6 @@ static Floats floats(GLenum name, int count = 1, GLenum light = 0)
     light ? glGetLightfv(light, name, values) : glGetFloatv(name, values);
     return {values, values + count};
 }
-static GLint integer(GLenum name) { GLint value = 0; glGetIntegerv(name, &value); return value; }
 
 // Each test gets a fresh context, in the folder of the scene's files.
 class SceneState : public testing::Test {
@@ -272,9 +271,9 @@ TEST_F(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitc
     resizeScene(1366, 0);  // a zero height counts as 1
     EXPECT_EQ(floats(GL_VIEWPORT, 4), (Floats{0, 0, 1366, 1}));
     // Culling back faces; the frame draws in whatever matrix mode is left current; fog linear from 90 to 270.
-    EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_CULL_FACE), integer(GL_CULL_FACE_MODE), integer(GL_MATRIX_MODE),
-                                  glIsEnabled(GL_FOG), integer(GL_FOG_MODE), integer(GL_FOG_START),
-                                  integer(GL_FOG_END)}),
+    EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_CULL_FACE), getInt(GL_CULL_FACE_MODE), getInt(GL_MATRIX_MODE),
+                                  glIsEnabled(GL_FOG), getInt(GL_FOG_MODE), getInt(GL_FOG_START),
+                                  getInt(GL_FOG_END)}),
               (std::vector<GLint>{1, GL_BACK, GL_MODELVIEW, 1, GL_LINEAR, 90, 270}));
     // The camera's field of view at the window's shape, from 0.1 to 540.
     const Floats p = floats(GL_PROJECTION_MATRIX, 16);
@@ -299,14 +298,14 @@ TEST_F(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColo
     viewSettings.daylight = 0;
     ASSERT_TRUE(initScene());
     EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_TEXTURE_2D), glIsEnabled(GL_DEPTH_TEST),
-                                  glIsEnabled(GL_COLOR_MATERIAL), integer(GL_DEPTH_FUNC)}),
+                                  glIsEnabled(GL_COLOR_MATERIAL), getInt(GL_DEPTH_FUNC)}),
               (std::vector<GLint>{1, 1, 1, GL_LEQUAL}));
     EXPECT_EQ(floats(GL_COLOR_CLEAR_VALUE, 4), (Floats{0, 0, 0, 0}));
 
     // The driver's maximum anisotropy for the texture left bound, except on a software rasteriser (llvmpipe,
     // softpipe), which samples an unmipmapped texture far too slowly above 1.
     EXPECT_EQ(maxAnisotropy, floats(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT)[0]);
-    ASSERT_NE(integer(GL_TEXTURE_BINDING_2D), 0);
+    ASSERT_NE(getInt(GL_TEXTURE_BINDING_2D), 0);
     GLfloat anisotropy = 0;
     glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
     const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));

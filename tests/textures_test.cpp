@@ -16,15 +16,6 @@
 using Bytes = std::string;  // file contents and texels
 using Textures = TextTest;  // a context, run from a fresh temporary folder
 
-// Binds name and reads one parameter of its image at level.
-static GLint level0(GLuint name, GLenum what, int level = 0)
-{
-    GLint v = 0;
-    glBindTexture(GL_TEXTURE_2D, name);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
-    return v;
-}
-static GLint getTexInt(GLenum what) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, what, &v); return v; }
 
 // Blue, green, red of the test picture's pixel (x, y), y = 0 the top row; 5 x 3 so that 24-bit rows need padding.
 constexpr int picW = 5, picH = 3;
@@ -67,12 +58,13 @@ TEST_F(Textures, GeneratedSetLoadsIntoFreshNamesAndLeavesTheLastSkyFaceBound)
             const GLuint name = textureTable[slot];
             EXPECT_TRUE(glIsTexture(name) && name != before[slot]);
             EXPECT_EQ(std::count(textureTable.begin(), textureTable.end(), name), 1);
-            const GLint width = level0(name, GL_TEXTURE_WIDTH), height = level0(name, GL_TEXTURE_HEIGHT);
+            glBindTexture(GL_TEXTURE_2D, name);
+            const GLint width = levelInt(GL_TEXTURE_WIDTH), height = levelInt(GL_TEXTURE_HEIGHT);
             EXPECT_TRUE(width >= 256 && (width & (width - 1)) == 0 && (height & (height - 1)) == 0)
                 << width << "x" << height;
             // Three components, no mipmaps, linear both ways.
-            EXPECT_EQ((std::vector{level0(name, GL_TEXTURE_INTERNAL_FORMAT), level0(name, GL_TEXTURE_WIDTH, 1),
-                                   getTexInt(GL_TEXTURE_MIN_FILTER), getTexInt(GL_TEXTURE_MAG_FILTER)}),
+            EXPECT_EQ((std::vector{levelInt(GL_TEXTURE_INTERNAL_FORMAT), levelInt(GL_TEXTURE_WIDTH, 1),
+                                   texInt(GL_TEXTURE_MIN_FILTER), texInt(GL_TEXTURE_MAG_FILTER)}),
                       (std::vector<GLint>{3, 0, GL_LINEAR, GL_LINEAR}));
         }
         before = textureTable;
@@ -100,7 +92,8 @@ TEST_F(Textures, BmpDepthsLoadAlikeAndCorruptFilesFailCleanly)
         EXPECT_NE(slot, 0u) << "the name is generated before reading";
         if (!loads)
             continue;
-        EXPECT_EQ((std::pair{level0(slot, GL_TEXTURE_WIDTH), level0(slot, GL_TEXTURE_HEIGHT)}), std::pair(picW, picH));
+        glBindTexture(GL_TEXTURE_2D, slot);
+        EXPECT_EQ((std::pair{levelInt(GL_TEXTURE_WIDTH), levelInt(GL_TEXTURE_HEIGHT)}), std::pair(picW, picH));
         Bytes texels(expected.size(), 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR, GL_UNSIGNED_BYTE, texels.data());

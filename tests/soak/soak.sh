@@ -13,8 +13,7 @@
 E2E_TIMEOUT=90   # sanitizer builds load slowly
 source "$(dirname "$0")/../e2e/lib.sh"
 e2e_init "$@"
-seconds=${SOAK_SECONDS:-180}
-switches=${SOAK_SWITCHES:-20}
+seconds=${SOAK_SECONDS:-180} switches=${SOAK_SWITCHES:-20}
 e2e_start_display
 
 # SDL and GLVND unload the GL libraries at exit, which leaves what those libraries still held unreachable
@@ -62,15 +61,9 @@ tap_keys=(Insert F2 F3 F4)
 modes=(full-screen windowed)
 sizes=("1920 1080" "1280 720")   # after an even and an odd number of F1 switches
 declare -A held=()
-release_all()
-{
-    [ ${#held[@]} -eq 0 ] || xdotool keyup "${!held[@]}"
-    held=()
-}
+release_all() { [ ${#held[@]} -eq 0 ] || xdotool keyup "${!held[@]}"; held=(); }
 
-switch_count=0
-steps=0
-start_ms=$(( $(date +%s%N) / 1000000 ))
+switch_count=0 steps=0 start_ms=$(( $(date +%s%N) / 1000000 ))
 echo "soak: ${seconds}s, seed $rng, $switches F1 switches, viewer pid $E2E_VIEWER on $DISPLAY"
 while elapsed=$(( $(date +%s%N) / 1000000 - start_ms )) && [ $elapsed -lt $(( seconds * 1000 )) ]; do
     if ((switch_count < switches && elapsed >= (switch_count + 1) * seconds * 1000 / (switches + 1))); then
@@ -85,20 +78,15 @@ while elapsed=$(( $(date +%s%N) / 1000000 - start_ms )) && [ $elapsed -lt $(( se
         rss=0
         e2e_poll 15 rss_steady || true
         rss_after[$switch_count]=$rss
-        echo "soak: VmRSS after switch $switch_count: ${rss_after[$switch_count]} KiB"
+        echo "soak: VmRSS after switch $switch_count: $rss KiB"
         continue
     fi
     next 100
     if [ $r -lt 55 ]; then
         next ${#held_keys[@]}
         key=${held_keys[$r]}
-        if [ -n "${held[$key]:-}" ]; then
-            xdotool keyup "$key"
-            unset "held[$key]"
-        else
-            xdotool keydown "$key"
-            held[$key]=1
-        fi
+        if [ -n "${held[$key]:-}" ]; then xdotool keyup "$key"; unset "held[$key]"
+        else xdotool keydown "$key"; held[$key]=1; fi
     elif [ $r -lt 85 ]; then
         next 401; dx=$((r - 200))
         next 101; dy=$((r - 50))
@@ -131,14 +119,12 @@ e2e_expect_eq 0 "$E2E_STATUS" "exit code after Escape"
 # view that happens to bin more geometry (a high camera, say) from deciding the verdict.
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 for mode in 0 1; do
-    early=()
-    late=()
+    early=() late=()
     for ((n = 2 + mode; n <= switch_count; n += 2)); do
         ((2 * n <= switch_count + 1)) && early+=("${rss_after[$n]}") || late+=("${rss_after[$n]}")
     done
     [ ${#early[@]} -gt 0 ] && [ ${#late[@]} -gt 0 ] || continue
-    before=$(median "${early[@]}")
-    after=$(median "${late[@]}")
+    before=$(median "${early[@]}") after=$(median "${late[@]}")
     echo "soak: ${modes[mode]} VmRSS median after switches: first half $before KiB, second half $after KiB"
     [ "${SOAK_CHECK_MEMORY:-1}" = 0 ] || [ $((after - before)) -le $(( ${SOAK_RSS_SLACK_MIB:-64} * 1024 )) ] ||
         e2e_fail "${modes[mode]} resident memory grew by $(( (after - before) / 1024 )) MiB over the run"

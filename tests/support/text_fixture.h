@@ -40,6 +40,14 @@ inline void writeBytes(const fs::path& path, const std::vector<unsigned char>& b
 }
 
 inline GLint getInt(GLenum name) { GLint v = -1; glGetIntegerv(name, &v); return v; }
+// A parameter of the bound 2D texture, and of its image at a level.
+inline GLint texInt(GLenum name) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, name, &v); return v; }
+inline GLint levelInt(GLenum name, int level = 0)
+{
+    GLint v = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
+    return v;
+}
 
 // A 1280 x 720 context, run from a fresh temporary folder whose "data/Terminal8.tga" has every glyph cell
 // solid, with the font built from it.

@@ -21,11 +21,13 @@
 #include "tests/support/text_fixture.h"
 #include "text/text.h"
 
-// A context of the given size holding the scene built from the build's files, with the default view and camera.
-static void openScene(int width, int height)
+// A context of the given size holding the scene built from the build's files, with the default view (by day or
+// at night) and camera.
+static void openScene(int width, int height, bool daylight = true)
 {
     ASSERT_EQ(chdir(KESTRA_RUN_DIR), 0);
     viewSettings = ViewSettings{};
+    viewSettings.daylight = daylight;
     camera = CameraState{};
     std::tie(windowWidth, windowHeight) = std::pair(width, height);
     ASSERT_TRUE(openTestContext(width, height));
@@ -83,23 +85,17 @@ protected:
 
 TEST_F(Frame, TileWindowIsTwoRadiiSquareClippedToTheMapWithoutCellsPastTheLastType)
 {
-    const struct {
-        float x, z;
-        TileType middle;  // cell (85, 85)
-        int tiles;
-    } cases[] = {
+    // Camera x and z, the type of cell (85, 85), the tiles drawn.
+    const std::tuple<float, float, TileType, int> cases[] = {
         {30, 2016, 0, 32 * 32},  // the start: rows 138..169, columns 0..31
-        {1026, 1026, 0, 3600},
-        {1026, 1026, 23, 3599},     // the first value past the tile types draws nothing
+        {1026, 1026, 0, 3600}, {1026, 1026, 23, 3599},  // the first value past the tile types draws nothing
         {12.0f, 1020, 0, 60 * 31},  // column 1: columns -29..30, 31 of them inside the map
         {11.9f, 1020, 0, 60 * 30},  // column 0: columns -30..29
     };
-    for (const auto& c : cases) {
-        camera.x = c.x;
-        camera.z = c.z;
-        mapCell(85, 85) = c.middle;
+    for (const auto& [x, z, middle, tiles] : cases) {
+        std::tie(camera.x, camera.z, mapCell(85, 85)) = std::tuple(x, z, middle);
         ASSERT_TRUE(drawFrameReference());
-        EXPECT_EQ(tilesDrawn, c.tiles) << c.x << "," << c.z;
+        EXPECT_EQ(tilesDrawn, tiles) << x << "," << z;
     }
 }
 
@@ -252,21 +248,9 @@ static Floats floats(GLenum name, int count = 1, GLenum light = 0)
     return {values, values + count};
 }
 
-// Each test gets a fresh context, in the folder of the scene's files.
-class SceneState : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        viewSettings = ViewSettings{};
-        camera = CameraState{};
-        ASSERT_EQ(chdir(KESTRA_RUN_DIR), 0);
-        ASSERT_TRUE(openTestContext(64, 64));
-    }
-    void TearDown() override { closeTestContext(); }
-};
-
-TEST_F(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitchedOn)
+TEST(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitchedOn)
 {
+    openScene(64, 64);
     camera.fieldOfView = 75;
     resizeScene(1366, 0);  // a zero height counts as 1
     EXPECT_EQ(floats(GL_VIEWPORT, 4), (Floats{0, 0, 1366, 1}));
@@ -289,14 +273,14 @@ TEST_F(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitc
     applyFog();  // as the day and fog switches do: enabled even while switched off
     EXPECT_TRUE(glIsEnabled(GL_FOG));
     EXPECT_EQ(floats(GL_FOG_COLOR, 4), (Floats{0, 0, 0, 1}));
+    closeTestContext();
 }
 
 // A context opened at night: black clear colour (set here only, so a day context keeps its grey at night)
 // and, until a day has passed, black ambient light.
-TEST_F(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColourAndAmbient)
+TEST(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColourAndAmbient)
 {
-    viewSettings.daylight = 0;
-    ASSERT_TRUE(initScene());
+    openScene(64, 64, false);
     EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_TEXTURE_2D), glIsEnabled(GL_DEPTH_TEST),
                                   glIsEnabled(GL_COLOR_MATERIAL), getInt(GL_DEPTH_FUNC)}),
               (std::vector<GLint>{1, 1, 1, GL_LEQUAL}));
@@ -321,4 +305,5 @@ TEST_F(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColo
     viewSettings.daylight = 0;
     applyLight();
     EXPECT_EQ(floats(GL_AMBIENT, 4, GL_LIGHT0), (Floats{0.2f, 0.2f, 0.2f, 1}));
+    closeTestContext();
 }

@@ -81,8 +81,7 @@ TEST_F(App, EachSwitchKeyTogglesItsOwnSettingOncePerPressAndF3AndF4ReapplyFogAnd
         viewSettings = ViewSettings{};
         const GLfloat red[4] = {1, 0, 0, 1};
         glFogfv(GL_FOG_COLOR, red);
-        glDisable(GL_FOG);
-        glDisable(GL_LIGHTING);
+        glDisable(GL_FOG), glDisable(GL_LIGHTING);
         keyState[s.key] = keyState['W'] = 1;
         ASSERT_TRUE(applySwitches());
         ASSERT_TRUE(applySwitches());  // the key was taken: no second toggle
@@ -92,8 +91,8 @@ TEST_F(App, EachSwitchKeyTogglesItsOwnSettingOncePerPressAndF3AndF4ReapplyFogAnd
         EXPECT_EQ(std::tuple(keyState[s.key], keyState['W']), std::tuple(0, 1));
         GLfloat fog[4] = {};
         glGetFloatv(GL_FOG_COLOR, fog);
-        EXPECT_EQ(fog[0], s.fogRed);
-        EXPECT_EQ(glIsEnabled(GL_FOG) && glIsEnabled(GL_LIGHTING), s.fogRed != 1);
+        const bool reapplied = glIsEnabled(GL_FOG) && glIsEnabled(GL_LIGHTING);
+        EXPECT_EQ(std::pair(fog[0], reapplied), std::pair(s.fogRed, s.fogRed != 1));
     }
     closeTestContext();
 }
@@ -106,9 +105,8 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
     for (auto [fullscreen, width, height] : {std::tuple(0, 1280, 719), {1, 1366, 768}}) {
         keyState[VK_F1] = 1;
         ASSERT_TRUE(applySwitches());
-        EXPECT_EQ(keyState[VK_F1], 0);
-        EXPECT_EQ(std::tuple(viewSettings.fullscreen, windowWidth, windowHeight),
-                  std::tuple(fullscreen, width, height));
+        EXPECT_EQ(std::tuple(keyState[VK_F1], viewSettings.fullscreen, windowWidth, windowHeight),
+                  std::tuple(0, fullscreen, width, height));
     }
     // The new context is current and sizes reach its viewport.
     GLint viewport[4] = {};
@@ -171,13 +169,11 @@ TEST_F(InputQueue, EveryKeyAndButtonMessageArrivesInOrderHoweverManyWait)
 TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt)
 {
     registerWindowClass("KestraBare", windowProc);  // the viewer's procedure records the keys
-    struct Step {
+    const struct {
         std::vector<std::pair<bool, SDL_Keycode>> events;  // down, key
         size_t taken;
-        uint8_t aHeld;
-        uint8_t bHeld;
-    };
-    const Step steps[] = {
+        uint8_t aHeld, bHeld;
+    } steps[] = {
         {{{true, SDLK_a}, {false, SDLK_a}, {true, SDLK_b}}, 1, 1, 0},  // the release waits, B behind it
         {{}, 1, 0, 1},                                                 // then both come through
         {{{false, SDLK_b}}, 1, 0, 0},  // a release of a key held over a frame is not held
@@ -193,9 +189,8 @@ TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt
             dispatchMessage(&msg);
             ++taken;
         }
-        EXPECT_EQ(taken, steps[k].taken) << "step " << k;
-        EXPECT_EQ(keyState['A'], steps[k].aHeld) << "step " << k;
-        EXPECT_EQ(keyState['B'], steps[k].bHeld) << "step " << k;
+        const auto& want = steps[k];
+        EXPECT_EQ(std::tuple(taken, keyState['A'], keyState['B']), std::tuple(want.taken, want.aHeld, want.bHeld)) << k;
         frameTookInput();
     }
 }

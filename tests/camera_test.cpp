@@ -25,10 +25,8 @@ protected:
     // One frame's camera step without the mouse, as the loop runs it.
     static void frames(int count)
     {
-        for (int i = 0; i < count; ++i) {
-            updateCamera();
-            moveCamera();
-        }
+        for (int i = 0; i < count; ++i)
+            updateCamera(), moveCamera();
     }
 };
 
@@ -112,7 +110,7 @@ TEST_F(Camera, AMoveIntoATileThatBlocksAtTheCamerasHeightIsTakenBack)
     // A tile type and the height from which it lets the camera pass (it blocks above it); 0: never blocks.
     const std::tuple<TileType, float> cases[] = {{1, -14.0f}, {3, -14.0f}, {5, -14.0f}, {6, -14.0f}, {2, -9.0f},
                                                  {4, -9.0f},  {0, 0.0f},   {7, 0.0f},   {0x80000000u, 0.0f}};
-    for (const auto& [type, freeFromY] : cases) {
+    for (const auto& [type, freeFromY] : cases)
         for (float y : {-1.5f, std::nextafter(freeFromY, 0.0f), freeFromY}) {
             SetUp();
             mapCell(100, 2) = type;  // z 1200..1212, where the probe of the moved camera falls
@@ -122,7 +120,6 @@ TEST_F(Camera, AMoveIntoATileThatBlocksAtTheCamerasHeightIsTakenBack)
             EXPECT_EQ(camera.speed, stops ? 0.0f : 0.2f) << type << " at " << y;
             EXPECT_NEAR(camera.z, stops ? 1213.3f : 1213.1f, 1e-3) << type << " at " << y;
         }
-    }
 
     // Backing into one: the probe looks behind, and the move taken back is still the one just made.
     mapCell(100, 2) = 1;

@@ -59,8 +59,7 @@ protected:
     {
         std::string pattern = (fs::temp_directory_path() / "kestra-text-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        fs::current_path(dir);
+        fs::current_path(dir = pattern);
         writeBytes(dir / "data" / "Terminal8.tga", tgaFile(3, 256, 256, 8, std::vector<unsigned char>(65536, 255)));
         ASSERT_TRUE(buildFont(1280, 720));
         glViewport(0, 0, 1280, 720);

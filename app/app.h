@@ -56,6 +56,7 @@ struct CommandLine {
     enum Action { run, help, version, usageError } action = run;
     bool window = false;     // --window: start in the framed window
     bool timedemo = false;   // --timedemo: drive the built-in route, print frame-rate figures, exit
+    bool reference = false;  // KESTRA_RENDERER=reference: frames drawn by the plain per-tile loop
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
     std::string error;       // what was wrong, for usageError
@@ -63,8 +64,9 @@ struct CommandLine {
 extern CommandLine commandLine;
 extern const char* const usageText;
 
-// Reads the arguments after the program name; stops at the first error, --help or --version.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+// Reads every argument after the program name, and for a run the value of KESTRA_RENDERER (null when
+// unset); the first mistake makes a usageError, even after --help or --version.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* renderer = nullptr);
 // The folder holding the viewer's data: dataFolder when given, else the first of the current folder,
 // executableFolder/../share/kestra and executableFolder/run that holds Data/Grass.bmp (in any case).
 // Empty when none does; *searched lists the folders looked at.

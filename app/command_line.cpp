@@ -2,6 +2,7 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -16,17 +17,17 @@ const char* const usageText =
     "Usage: kestra [OPTIONS] [MAP]\n"
     "A first-person viewer of a small city. MAP is a city file to drive through instead of city.map.\n"
     "\n"
-    "  --window     start in a 1280-wide window instead of full screen\n"
-    "  --data DIR   the folder holding Data/, data/ and city.map\n"
-    "  --timedemo   drive a fixed route with vertical sync off, print the frame rate and exit\n"
-    "  --help       show this help and exit\n"
-    "  --version    show the version and exit\n"
+    "  --window         start in a 1280-wide window instead of full screen\n"
+    "  --data DIR       the folder holding Data/, data/ and city.map\n"
+    "  --timedemo       drive a fixed route with vertical sync off, print the frame rate and exit\n"
+    "  -h, --help       show this help and exit\n"
+    "  -V, --version    show the version and exit\n"
     "\n"
     "Without --data the data is looked up in the current folder, then in the installed data folder\n"
     "(../share/kestra beside the program's folder), then in run/ beside the program in a build tree.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* renderer)
 {
     CommandLine line;
     auto fail = [&line](const std::string& why) {
@@ -46,9 +47,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             mapGiven = true;
         } else if (argument == "--") {
             optionsEnded = true;
-        } else if (argument == "--help" || argument == "--version") {
-            line.action = argument == "--help" ? CommandLine::help : CommandLine::version;
-            return line;
+        } else if (argument == "-h" || argument == "--help" || argument == "-V" || argument == "--version") {
+            // The first of them is acted on, once every argument has proved right.
+            if (line.action == CommandLine::run)
+                line.action = argument == "-h" || argument == "--help" ? CommandLine::help : CommandLine::version;
         } else if (argument == "--window" || argument == "--timedemo") {
             bool& flag = argument == "--window" ? line.window : line.timedemo;
             if (flag)
@@ -66,6 +68,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         } else {
             return fail("unknown option '" + argument + "'");
         }
+    }
+    if (line.action == CommandLine::run && renderer && *renderer) {
+        if (std::string(renderer) != "reference")
+            return fail("KESTRA_RENDERER must be 'reference' or unset, not '" + std::string(renderer) + "'");
+        line.reference = true;
     }
     return line;
 }
@@ -108,7 +115,7 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
 
 int startViewer(int argc, char** argv)
 {
-    commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::getenv("KESTRA_RENDERER"));
     switch (commandLine.action) {
     case CommandLine::help:
         std::fputs(usageText, stdout);
@@ -117,12 +124,14 @@ int startViewer(int argc, char** argv)
         std::printf("kestra %s\n", KESTRA_VERSION);
         return 0;
     case CommandLine::usageError:
-        std::fprintf(stderr, "kestra: %s\n%s", commandLine.error.c_str(), usageText);
+        std::fprintf(stderr, "kestra: %s\nTry 'kestra --help'.\n", commandLine.error.c_str());
         return 2;
     case CommandLine::run:
         break;
     }
 
+    // Nobody watches a timed demo: a message goes to stderr and never waits for a click.
+    showMessageBoxes(!commandLine.timedemo);
     std::error_code error;
     // Named from where the user stands, before the viewer moves into its data folder.
     if (!commandLine.mapFile.empty())
@@ -132,12 +141,23 @@ int startViewer(int argc, char** argv)
     if (!folder.empty())
         fs::current_path(folder, error);
     if (folder.empty() || error) {
-        std::string text = "The viewer's data (Data/, data/ and city.map) was not found in:\n";
+        std::string text = "The viewer's textures (Data/) were not found in:\n";
         for (const std::string& place : searched)
             text += "  " + place + "\n";
-        text += "Name the folder that holds it with --data DIR.";
+        text += "Name the folder that holds them with --data DIR.";
         messageBox(text.c_str(), "ERROR", MessageIcon::exclamation);
         return 1;
+    }
+    // The MAP argument is the user's own choice, and a timed demo measures nothing without its city:
+    // either must load, or the run ends here, before any window opens. The data folder's city.map of
+    // an ordinary run is only reported, and the city stays all grass.
+    if (!commandLine.mapFile.empty() || commandLine.timedemo) {
+        const std::string name = commandLine.mapFile.empty() ? cityMapPath : commandLine.mapFile;
+        const std::string problem = explainCityMap(cityMapPath.c_str(), name, &cityMap);
+        if (!problem.empty()) {
+            messageBox(problem.c_str(), "MAP LOAD ERROR", MessageIcon::information);
+            return 1;
+        }
     }
 
     viewSettings.fullscreen = commandLine.window ? 0 : 1;

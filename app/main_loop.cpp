@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "camera/camera.h"
 #include "platform/platform.h"
@@ -93,9 +92,8 @@ int programMain()
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
         return 1;
     setSwapInterval(viewSettings.vsync);
-    // KESTRA_RENDERER=reference draws with the plain loop; KESTRA_FIRST_FRAME_ONLY quits once a frame is shown.
-    const char* renderer = std::getenv("KESTRA_RENDERER");
-    bool (*const draw)() = renderer && !std::strcmp(renderer, "reference") ? drawFrameReference : drawFrame;
+    // KESTRA_FIRST_FRAME_ONLY quits once a frame is shown.
+    bool (*const draw)() = commandLine.reference ? drawFrameReference : drawFrame;
     const bool firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
 
     if (commandLine.timedemo)
@@ -147,7 +145,8 @@ int programMain()
     }
     closeMainWindow();
     if (commandLine.timedemo)
-        std::printf("%s\n", timedemoReport(timedemoFrameSeconds).c_str());
+        std::printf("%s%s\n", timedemoReport(timedemoFrameSeconds).c_str(),
+                    commandLine.reference ? ", reference renderer" : "");
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

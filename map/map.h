@@ -40,9 +40,10 @@ constexpr int mapFileBytes = mapHeaderBytes + mapCellBytes;         // 115623
 // Checks a whole map file held in memory and, only if it is valid, copies its cells into *into.
 // Returns null on success, else the message the viewer shows under "MAP LOAD ERROR".
 const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into);
-// Reads and checks the regular file at exactly path, filling *into only when it is valid; null or
-// the message, as above ("Map could not be loaded." for a missing, special or unreadable file).
-const char* readCityMap(const char* path, CityMap* into);
+// Reads the regular file at exactly path into *into only when it is valid. Empty on success, else
+// "NAME: why" for the user: no such file, a folder, not a regular file, a PNG picture (which
+// kestra-map import turns into a map), or the reader's own message for a bad header or a short file.
+std::string explainCityMap(const char* path, const std::string& name, CityMap* into);
 // Reads a city file, found as the viewer finds its data files, into the grid, reporting failures
 // under "MAP LOAD ERROR"; a failure leaves the grid untouched.
 void loadCityMap(const char* path);

@@ -76,6 +76,8 @@ void showCursor(bool show);
 // ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text".
 enum class MessageIcon { exclamation, information };
 void messageBox(const char* text, const char* caption, MessageIcon icon);
+// false: messageBox writes stderr only and waits on no one (unattended runs such as the timed demo).
+void showMessageBoxes(bool show);
 
 // ---- Window class, window, surface, pixel format and context, in the order the opening uses them.
 // Makes the windowing system ready and routes dispatched messages to proc; false on failure.

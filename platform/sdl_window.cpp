@@ -111,10 +111,19 @@ void showCursor(bool show)
         SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
+static bool messageBoxesShown = true;
+
+void showMessageBoxes(bool show)
+{
+    messageBoxesShown = show;
+}
+
 void messageBox(const char* text, const char* caption, MessageIcon icon)
 {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
+    if (!messageBoxesShown)
+        return;
     Uint32 flags = icon == MessageIcon::exclamation ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
     SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
 }

@@ -18,11 +18,19 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         C::Action action;
         bool window = false, timedemo = false;
         std::string data = "", map = "";
+        const char* renderer = nullptr;  // KESTRA_RENDERER
+        bool reference = false;
     } cases[] = {
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
-        {{"--window", "--help", "--bogus"}, C::help, true, false, "", ""},
-        {{"--version"}, C::version, false, false, "", ""},
+        {{"--timedemo"}, C::run, false, true, "", "", "reference", true},
+        {{}, C::run, false, false, "", "", "", false},
+        {{}, C::usageError, false, false, "", "", "bogus"},
+        {{"--help"}, C::help, false, false, "", "", "bogus"},
+        {{"--window", "-h", "-V"}, C::help, true},
+        {{"-V", "--help"}, C::version},
+        {{"--window", "--help", "--bogus"}, C::usageError},
+        {{"--version", "a.map", "b.map"}, C::usageError},
         {{"--bogus"}, C::usageError},
         {{"a.map", "b.map"}, C::usageError},
         {{"--window", "--window"}, C::usageError},
@@ -32,13 +40,13 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{""}, C::usageError},
     };
     for (const auto& c : cases) {
-        const CommandLine line = parseCommandLine(c.arguments);
+        const CommandLine line = parseCommandLine(c.arguments, c.renderer);
         SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments: " << line.error);
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
         if (c.action != C::usageError) {
-            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile),
-                      std::tie(c.window, c.timedemo, c.data, c.map));
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference),
+                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference));
         }
     }
 }

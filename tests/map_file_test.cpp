@@ -83,6 +83,33 @@ TEST(MapFile, ValidFilesFillTheGridAndEveryFaultShowsItsMessageAndKeepsIt)
         expectFault(what, &bytes, "city.map", message);
 }
 
+// What the user reads about a city file named on a command line: the name as given and the reason.
+TEST(MapFile, AFileThatCannotBeLoadedIsNamedWithItsReason)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kestra-map-why-" + std::to_string(getpid()));
+    fs::create_directory(dir);
+    Bytes cut = validFile(0);
+    cut.resize(100);
+    const std::string jpeg = "\xff\xd8\xff\xe0JFIF", png = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
+    std::ofstream(dir / "seed42.png", std::ios::binary) << png;
+    std::ofstream(dir / "photo.map", std::ios::binary) << jpeg;
+    std::ofstream(dir / "cut.map", std::ios::binary) << std::string(cut.begin(), cut.end());
+    const Bytes good = validFile(7);
+    std::ofstream(dir / "good.map", std::ios::binary) << std::string(good.begin(), good.end());
+    for (const auto& [path, why] : {
+             std::pair{dir / "missing.map", "no such file"}, {dir, "a folder, not a city map"},
+             {fs::path("/dev/null"), "not a regular file"},
+             {dir / "seed42.png", "a PNG picture, not a city map; kestra-map import makes one from it"},
+             {dir / "photo.map", "Invalid map type or version"}, {dir / "cut.map", "Map file is incomplete."}}) {
+        cityMap.cells[0] = 1;
+        EXPECT_EQ(explainCityMap(path.c_str(), "NAME", &cityMap), std::string("NAME: ") + why);
+        EXPECT_EQ(cityMap.cells[0], 1u) << "the grid is left as it was";
+    }
+    EXPECT_EQ(explainCityMap((dir / "good.map").c_str(), "good.map", &cityMap), "");
+    EXPECT_EQ(encodeCityMap(cityMap), good);
+    fs::remove_all(dir);
+}
+
 TEST(RoadPieces, EachRoadTileGetsTheMaskOfItsRoadNeighboursInsideTheMap)
 {
     static CityMap map;

@@ -215,7 +215,7 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
     const std::tuple<std::vector<std::string>, Prepare, int, const char*, bool> cases[] = {
         {{"generate", "-o", "city.map"}, none, 0, "", true},
         {{"fix-roads", "city.link"}, none, 0, "", true},
-        {{"check", "short.map"}, none, 1, "MAP LOAD ERROR: Map file is incomplete.", false},
+        {{"check", "nothere.map"}, none, 1, "kestra-map: nothere.map: no such file", false},
         {{"fix-roads", "short.map"}, none, 1, "short.map: Map file is incomplete.", false},
         {{"generate", "-o", "fifo"}, none, 1, "fifo is a FIFO, not a regular file; nothing was written", false},
         {{"generate", "-o", "null.map"}, none, 1, ") is a character device", false},

@@ -261,9 +261,15 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
 TEST(Program, HelpAndUsageErrors)
 {
     TempDir dir;  // whatever a wrong command line would write lands here
-    EXPECT_EQ(runTool({"--help"}).status, 0);
+    for (const auto& [arguments, out] : {std::pair<std::vector<std::string>, std::string>{{"--help"}, "Usage: "},
+                                         {{"-h"}, "Usage: "}, {{"--version"}, "kestra-map 1."},
+                                         {{"-V"}, "kestra-map 1."}}) {
+        ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.substr(0, out.size()), out);
+    }
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
-             {}, {"paint", "x.png"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
+             {}, {"paint", "x.png"}, {"--version", "--bogus"}, {"-h", "check"}, {"check", "-h", "--bogus"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
              {"export", "a.map"}, {"import", "a.png", "-o"}, {"render", "a.map", "-o", "x.png", "--scale", "0"},
              {"generate", "-o", "a.map", "--output", "b.map"}, {"check", "--strict", "a.map", "--strict"}}) {
         ToolRun run = runTool(wrong);

@@ -308,11 +308,11 @@ static void printToolHelp()
                 program);
     for (const Command& command : commands)
         std::printf("  %s %s\n", program, command.usage);
-    std::printf("\n%s COMMAND --help shows the help of one command.\n"
+    std::printf("\n%s COMMAND --help shows the help of one command; %s --version the version.\n"
                 "Writes go to a temporary file beside the output that replaces it only once complete; a\n"
                 "link is followed, a folder, device, FIFO or socket is refused, and so is the input file.\n"
                 "Exit status: 0 success, 1 failure, 2 wrong usage (also an output that is the input).\n\n%s",
-                program, legendText().c_str());
+                program, program, legendText().c_str());
 }
 
 static void printCommandHelp(const Command& command)
@@ -349,8 +349,15 @@ static int runCommandLine(int argc, char** argv)
     if (argc < 2)
         return usageError(nullptr, "no command given");
     const char* name = argv[1];
-    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
-        printToolHelp();
+    const bool help = std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0;
+    if (help || std::strcmp(name, "--version") == 0 || std::strcmp(name, "-V") == 0) {
+        // Acted on only once every argument has proved right, and there is nothing else to prove.
+        if (argc > 2)
+            return usageError(nullptr, std::string("'") + name + "' takes nothing after it, not '" + argv[2] + "'");
+        if (help)
+            printToolHelp();
+        else
+            std::printf("%s %s\n", program, KESTRA_VERSION);
         return exitOk;
     }
     const Command* command = findCommand(name);

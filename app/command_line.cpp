@@ -134,8 +134,10 @@ int startViewer(int argc, char** argv)
     showMessageBoxes(!commandLine.timedemo);
     std::error_code error;
     // Named from where the user stands, before the viewer moves into its data folder.
-    if (!commandLine.mapFile.empty())
+    if (!commandLine.mapFile.empty()) {
         cityMapPath = fs::absolute(commandLine.mapFile, error).string();
+        cityMapName = commandLine.mapFile;
+    }
     std::vector<std::string> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
     if (!folder.empty())
@@ -152,8 +154,7 @@ int startViewer(int argc, char** argv)
     // either must load, or the run ends here, before any window opens. The data folder's city.map of
     // an ordinary run is only reported, and the city stays all grass.
     if (!commandLine.mapFile.empty() || commandLine.timedemo) {
-        const std::string name = commandLine.mapFile.empty() ? cityMapPath : commandLine.mapFile;
-        const std::string problem = explainCityMap(cityMapPath.c_str(), name, &cityMap);
+        const std::string problem = explainCityMap(cityMapPath.c_str(), cityMapName, &cityMap);
         if (!problem.empty()) {
             messageBox(problem.c_str(), "MAP LOAD ERROR", MessageIcon::information);
             return 1;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "camera/camera.h"
+#include "map/map.h"
 #include "platform/platform.h"
 #include "render/render.h"
 
@@ -130,6 +131,7 @@ int programMain()
             break;
         if (firstFrameOnly && viewSettings.active)
             break;
+        followCityMap(getTickCount());
         updateCamera();
         if (!applySwitches())
             return 1;

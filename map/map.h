@@ -59,6 +59,13 @@ extern TileLists tileLists;
 
 // The city file every window loads: "city.map" in the working folder unless the command line names another.
 extern std::string cityMapPath;
+// That file as the user knows it (the MAP argument as given, or "city.map"), for messages.
+extern std::string cityMapName;
+// Follows cityMapPath on disk, looking at it at most once a second (nowMs: milliseconds, wrapping at
+// 2^32). When its size or modification time changed since the last look it is read again: a valid file
+// replaces the grid (true), one that fails leaves the grid as it was and its reason goes to stderr,
+// once: the same reason again is not repeated.
+bool followCityMap(uint32_t nowMs);
 // Compiles the four tile lists in the current context, then loads cityMapPath.
 void buildTileLists();
 

@@ -9,6 +9,7 @@
 struct PlatformWindow;
 struct PlatformSurface;
 struct PlatformContext;
+struct Msg;
 
 // The six one-byte switches, each 1 at start.
 struct ViewSettings {
@@ -82,6 +83,12 @@ bool openMainWindow(const char* title, int width, int height, int bits, bool ful
 void closeMainWindow();
 // Applies the vertical-sync switch to the current context when it has swap control.
 void setSwapInterval(uint8_t enabled);
+// Takes the next message for the loop to dispatch; false when the loop should draw a frame first. A key
+// pressed and released between two frames would never be seen by the frame's key handling, so such a
+// release is held back, with every message after it, until frameTookInput.
+bool takeMessage(Msg* msg);
+// Called once a frame has read the input: lets a held-back key release through to the window procedure.
+void frameTookInput();
 // The main window's procedure: records keys, buttons and minimised state, forwards sizes, quits on close.
 intptr_t windowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 

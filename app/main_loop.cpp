@@ -78,6 +78,34 @@ bool applySwitches()
     return true;
 }
 
+namespace {
+// What the environment and the command line change in the loop, read once at start.
+struct LoopHooks {
+    bool (*draw)() = drawFrame;   // KESTRA_RENDERER=reference: the plain per-tile loop
+    bool firstFrameOnly = false;  // KESTRA_FIRST_FRAME_ONLY: quit once a frame is shown
+    bool timedemo = false;        // --timedemo: the route drives; its figures are printed at the end
+};
+}  // namespace
+
+static LoopHooks readLoopHooks()
+{
+    LoopHooks hooks;
+    // KESTRA_RENDERER was checked with the command line.
+    if (commandLine.reference)
+        hooks.draw = drawFrameReference;
+    hooks.firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
+    hooks.timedemo = commandLine.timedemo;
+    return hooks;
+}
+
+// After a frame is presented: false when the run is over (the demo's last frame, or the first frame shown).
+static bool goOnAfterFrame(const LoopHooks& hooks)
+{
+    if (hooks.timedemo && !timedemoPresented())
+        return false;
+    return !(hooks.firstFrameOnly && viewSettings.active);
+}
+
 int programMain()
 {
     std::string problem;
@@ -93,62 +121,40 @@ int programMain()
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
         return 1;
     setSwapInterval(viewSettings.vsync);
-    // KESTRA_FIRST_FRAME_ONLY quits once a frame is shown.
-    bool (*const draw)() = commandLine.reference ? drawFrameReference : drawFrame;
-    const bool firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
-
-    if (commandLine.timedemo)
+    const LoopHooks hooks = readLoopHooks();
+    if (hooks.timedemo)
         startTimedemo();
 
     Msg msg;
-    // A key pressed and released between two frames would never be seen by the frame's key
-    // handling, so such a release waits, with every message after it, until one frame has passed.
-    KeyState pressedSinceFrame{};
-    Msg heldRelease{};
-    bool releaseHeld = false;
     for (;;) {
         // Every waiting message is handled before the next frame.
-        if (!releaseHeld && peekMessage(&msg)) {
+        if (takeMessage(&msg)) {
             if (msg.message == WM_QUIT)
                 break;
-            if (msg.message == WM_KEYUP && msg.wParam < 256 && pressedSinceFrame[msg.wParam]) {
-                heldRelease = msg;
-                releaseHeld = true;
-                continue;
-            }
-            if (msg.message == WM_KEYDOWN && msg.wParam < 256)
-                pressedSinceFrame[msg.wParam] = 1;
             dispatchMessage(&msg);
             continue;
         }
-        if (viewSettings.active && !draw())
+        if (viewSettings.active && !hooks.draw())
             break;
         if (keyState[VK_ESCAPE])
             break;
         swapBuffers(hDC);
-        // The timed demo plays its route instead of the user's keys.
-        if (commandLine.timedemo && !timedemoPresented())
-            break;
-        if (firstFrameOnly && viewSettings.active)
+        if (!goOnAfterFrame(hooks))
             break;
         followCityMap(getTickCount());
         updateCamera();
         if (!applySwitches())
             return 1;
-        if (commandLine.timedemo)
-            moveCamera();  // the mouse plays no part in the route
+        if (hooks.timedemo)
+            moveCamera();  // the route plays the keys; the mouse plays no part
         else
             advanceCamera();
-        pressedSinceFrame.fill(0);
-        if (releaseHeld) {
-            dispatchMessage(&heldRelease);
-            releaseHeld = false;
-        }
+        frameTookInput();
     }
     closeMainWindow();
-    if (commandLine.timedemo)
+    if (hooks.timedemo)
         std::printf("%s%s\n", timedemoReport(timedemoFrameSeconds).c_str(),
-                    commandLine.reference ? ", reference renderer" : "");
+                    hooks.draw == drawFrameReference ? ", reference renderer" : "");
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

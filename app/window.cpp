@@ -149,3 +149,32 @@ intptr_t windowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, 
     }
     return defWindowProc(window, message, wParam, lParam);
 }
+
+// Keys pressed since the last frame read the input, and the release held back for it.
+static KeyState pressedSinceFrame{};
+static Msg heldRelease{};
+static bool releaseHeld = false;
+
+bool takeMessage(Msg* msg)
+{
+    if (releaseHeld || !peekMessage(msg))
+        return false;
+    const bool key = msg->wParam < pressedSinceFrame.size();
+    if (msg->message == WM_KEYUP && key && pressedSinceFrame[msg->wParam]) {
+        heldRelease = *msg;
+        releaseHeld = true;
+        return false;
+    }
+    if (msg->message == WM_KEYDOWN && key)
+        pressedSinceFrame[msg->wParam] = 1;
+    return true;
+}
+
+void frameTookInput()
+{
+    pressedSinceFrame.fill(0);
+    if (releaseHeld) {
+        releaseHeld = false;
+        dispatchMessage(&heldRelease);
+    }
+}

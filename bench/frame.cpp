@@ -36,12 +36,6 @@ struct BenchOptions {
     std::vector<std::pair<int, int>> sizes{{1280, 720}, {1920, 1080}};  // pixels
 };
 
-struct GlWindow {
-    PlatformWindow* window = nullptr;
-    PlatformSurface* surface = nullptr;
-    PlatformContext* context = nullptr;
-};
-
 // One fixed camera placement; night cases switch daylight off and re-apply fog and light.
 struct Placement {
     const char* name;
@@ -63,43 +57,12 @@ static double elapsedMs(Clock::time_point since)
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-static void closeGlWindow(GlWindow* w)
-{
-    if (w->context) {
-        makeCurrent(nullptr, nullptr);
-        deleteContext(w->context);
-    }
-    if (w->surface)
-        releaseSurface(w->window, w->surface);
-    if (w->window)
-        destroyWindow(w->window);
-    unregisterWindowClass("OpenGL");
-    *w = GlWindow{};
-}
-
-// The platform calls of the viewer's window opening, at the final size: the offscreen surface never resizes.
-static bool openGlWindow(int width, int height, GlWindow* w)
-{
-    *w = GlWindow{};
-    if (!registerWindowClass("OpenGL", nullptr))
-        return false;
-    w->window = createWindow(windowTitle, 0, 0, width, height, false);
-    if (!w->window)
-        return false;
-    w->surface = getSurface(w->window);
-    int format = w->surface ? choosePixelFormat(w->surface, 32) : 0;
-    if (!format || !setPixelFormat(w->surface, format))
-        return false;
-    w->context = createContext(w->surface);
-    return w->context && makeCurrent(w->surface, w->context);
-}
-
 // Opens a context and runs the scene start-up the viewer runs; returns initScene's time in ms, or -1.
-static double openScene(int width, int height, GlWindow* w)
+static double openScene(int width, int height, BareContext* w)
 {
-    if (!openGlWindow(width, height, w)) {
+    if (!openBareContext(width, height, w)) {
         std::fprintf(stderr, "bench: no OpenGL context at %dx%d\n", width, height);
-        closeGlWindow(w);
+        closeBareContext(w);
         return -1.0;
     }
     windowWidth = screenWidth = width;
@@ -111,16 +74,16 @@ static double openScene(int width, int height, GlWindow* w)
     double ms = elapsedMs(start);
     if (!ok) {
         std::fprintf(stderr, "bench: initScene failed; is the run folder complete?\n");
-        closeGlWindow(w);
+        closeBareContext(w);
         return -1.0;
     }
     return ms;
 }
 
-static void closeScene(GlWindow* w)
+static void closeScene(BareContext* w)
 {
     deleteFont();
-    closeGlWindow(w);
+    closeBareContext(w);
 }
 
 static FrameStats summarise(std::vector<double> ms)
@@ -138,11 +101,6 @@ static FrameStats summarise(std::vector<double> ms)
 
 // ---- The batched reference renderer: the same tiles, one client vertex array per texture.
 
-struct LocalVertex {
-    float s, t;     // texture coordinate
-    float x, up, z; // tile-local position; up is 0 at the ground and 1 at the wall top
-};
-
 // Interleaved as GL_T2F_N3F_V3F.
 struct BatchVertex {
     float s, t;
@@ -150,31 +108,23 @@ struct BatchVertex {
     float x, y, z;
 };
 
-static const LocalVertex groundQuad[4] = {{1, 1, -6, 0, 6}, {0, 1, 6, 0, 6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}};
-static const LocalVertex wallQuads[4][4] = {
-    {{1, 1, -6, 1, -6}, {0, 1, 6, 1, -6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}},
-    {{0, 1, -6, 1, -6}, {0, 0, -6, 0, -6}, {1, 0, -6, 0, 6}, {1, 1, -6, 1, 6}},
-    {{0, 1, -6, 1, 6}, {0, 0, -6, 0, 6}, {1, 0, 6, 0, 6}, {1, 1, 6, 1, 6}},
-    {{0, 1, 6, 1, 6}, {0, 0, 6, 0, 6}, {1, 0, 6, 0, -6}, {1, 1, 6, 1, -6}},
-};
-static const float buildingNormals[4][3] = {{0, 0, -1}, {-1, 0, 0}, {0, 0, 1}, {1, 0, 0}};
-static const float cliffNormals[4][3] = {{0, 0, 1}, {-1, 0, 0}, {0, 0, -1}, {1, 0, 0}};
-
 constexpr int batchSlots = rooftopSlot + 1;  // tile textures, cliff top and roof
 static std::vector<BatchVertex> batches[batchSlots];
 
 static void addGround(int slot, float ox, float oy, float oz)
 {
-    for (const LocalVertex& v : groundQuad)
-        batches[slot].push_back({v.s, v.t, 0.0f, 2.0f, 0.0f, v.x + ox, oy, v.z + oz});
+    const GLfloat* n = groundNormal;
+    for (const Corner& v : groundCorners)
+        batches[slot].push_back({v.s, v.t, n[0], n[1], n[2], v.x + ox, oy, v.z + oz});
 }
 
-static void addWalls(int slot, float height, const float (*normals)[3], float ox, float oy, float oz)
+static void addWalls(int slot, const TileKind& kind, float ox, float oy, float oz)
 {
-    for (int q = 0; q < 4; ++q)
-        for (const LocalVertex& v : wallQuads[q])
-            batches[slot].push_back(
-                {v.s, v.t, normals[q][0], normals[q][1], normals[q][2], v.x + ox, v.up * height + oy, v.z + oz});
+    for (int q = 0; q < 4; ++q) {
+        const GLfloat* n = (*kind.normals)[q];
+        for (const Corner& v : wallCorners[q])
+            batches[slot].push_back({v.s, v.t, n[0], n[1], n[2], v.x + ox, v.y * kind.wallHeight + oy, v.z + oz});
+    }
 }
 
 // Puts every tile the reference draws for this camera into the batches, in eye-centred world coordinates
@@ -190,24 +140,20 @@ static void buildBatches()
             if (r < 0 || r >= mapSize || c < 0 || c >= mapSize)
                 continue;
             TileType t = mapCell(r, c);
-            if (t > 22)
+            const TileKind& kind = tileKind(t);
+            if (kind.shape == TileShape::none)
                 continue;
             float ox = (-static_cast<float>(c) * 12.0f + camera.x) - 6.0f;
             float oz = (-static_cast<float>(r) * 12.0f + camera.z) - 6.0f;
             float oy = camera.y;
             int slot = static_cast<int>(t);
-            if (t == 1 || t == 3 || t == 5 || t == 2 || t == 4) {
-                float height = (t == 2 || t == 4) ? 7.0f : 12.0f;
-                addWalls(slot, height, buildingNormals, ox, oy, oz);
-                if (cameraAboveRoofs)
-                    addGround(rooftopSlot, ox, oy + height, oz);
-            } else if (t == 6) {
-                addWalls(slot, 12.0f, cliffNormals, ox, oy, oz);
-                if (cameraAboveRoofs)
-                    addGround(cliffTopSlot, ox, oy + 12.0f, oz);
-            } else {
+            if (kind.shape == TileShape::ground) {
                 addGround(slot, ox, oy, oz);
+                continue;
             }
+            addWalls(slot, kind, ox, oy, oz);
+            if (cameraAboveRoofs)
+                addGround(kind.topSlot, ox, oy + kind.wallHeight, oz);
         }
     }
 }
@@ -248,7 +194,7 @@ static void placeCamera(const Placement& p)
     camera.y = p.y;
     camera.z = p.z;
     camera.yaw = p.yaw;
-    camera.yawDegrees = static_cast<float>(static_cast<double>(p.yaw) * 180.0 / 3.141592653589793);
+    camera.yawDegrees = static_cast<float>(static_cast<double>(p.yaw) * 180.0 / pi);
     camera.pitch = p.pitch;
     cameraAboveRoofs = camera.y <= -7.0f;
     if (p.night && viewSettings.daylight) {
@@ -345,18 +291,18 @@ struct SizeResults {
 static bool runSize(int width, int height, const BenchOptions& options, SizeResults* results)
 {
     const float centre = 1020.0f;
-    const float pi = 3.1415927f;
+    const float halfTurn = static_cast<float>(pi);
     CameraState start;
     const Placement placements[] = {
         {"start", start.x, start.y, start.z, start.yaw, start.pitch, false},
         {"centre-yaw0", centre, -1.5f, centre, 0.0f, 0.0f, false},
-        {"centre-yaw90", centre, -1.5f, centre, pi / 2.0f, 0.0f, false},
-        {"centre-yaw180", centre, -1.5f, centre, pi, 0.0f, false},
-        {"centre-yaw270", centre, -1.5f, centre, 3.0f * pi / 2.0f, 0.0f, false},
-        {"aerial-30-pitch45", centre, -30.0f, centre, pi, 45.0f, false},
-        {"night-centre", centre, -1.5f, centre, pi, 0.0f, true},  // last: it leaves daylight off
+        {"centre-yaw90", centre, -1.5f, centre, halfTurn / 2.0f, 0.0f, false},
+        {"centre-yaw180", centre, -1.5f, centre, halfTurn, 0.0f, false},
+        {"centre-yaw270", centre, -1.5f, centre, 3.0f * halfTurn / 2.0f, 0.0f, false},
+        {"aerial-30-pitch45", centre, -30.0f, centre, halfTurn, 45.0f, false},
+        {"night-centre", centre, -1.5f, centre, halfTurn, 0.0f, true},  // last: it leaves daylight off
     };
-    GlWindow w;
+    BareContext w;
     if (openScene(width, height, &w) < 0.0)
         return false;
     for (const Placement& p : placements) {
@@ -450,14 +396,14 @@ static bool runStartupAndSwitch(const BenchOptions& options)
     std::vector<double> startup, switching;
     const std::pair<int, int> sizes[2] = {options.sizes.back(), options.sizes.front()};
     for (int i = 0; i < options.startupRuns; ++i) {
-        GlWindow w;
+        BareContext w;
         double ms = openScene(sizes[0].first, sizes[0].second, &w);
         if (ms < 0.0)
             return false;
         startup.push_back(ms);
         closeScene(&w);
     }
-    GlWindow w;
+    BareContext w;
     if (openScene(sizes[0].first, sizes[0].second, &w) < 0.0)
         return false;
     for (int i = 0; i < options.startupRuns; ++i) {
@@ -567,15 +513,15 @@ int main(int argc, char** argv)
     }
     Clock::time_point begin = Clock::now();
 
-    GlWindow probe;
-    if (!openGlWindow(64, 64, &probe)) {
+    BareContext probe;
+    if (!openBareContext(64, 64, &probe)) {
         std::fprintf(stderr, "bench: no OpenGL context\n");
         return 1;
     }
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     std::printf("kestra frame benchmark\nrun folder: %s\nrenderer: %s\n", options.runDir.c_str(),
                 renderer ? renderer : "?");
-    closeGlWindow(&probe);
+    closeBareContext(&probe);
     std::printf("per case: %d timed frames of each renderer, in turn, after %d warm-up; each frame drawn then "
                 "glFinish; times in ms per frame\n",
                 options.frames, options.warmup);

@@ -3,6 +3,9 @@
 
 #include "map/map.h"
 
+constexpr double pi = 3.141592653589793;
+constexpr double twoPi = 2.0 * pi;
+
 struct CameraState {
     float x = 30.0f;            // world units along the columns, 0..maxX
     float y = -1.5f;            // world units, minus the eye height, at most maxY

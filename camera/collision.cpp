@@ -3,17 +3,13 @@
 
 #include "camera/camera.h"
 
-static constexpr double pi = 3.141592653589793;
-static constexpr double twoPi = 6.283185307179586;
 static constexpr float probeReach = 0.1f;  // tiles
 static constexpr float lastTile = mapSize - 1;
 
 bool tileBlocks(TileType type, float y)
 {
-    if (type < 1 || type > 6 || !(y > -14.0f))
-        return false;
-    const bool tall = type == 1 || type == 3 || type == 5 || type == 6;
-    return tall || y > -9.0f;
+    const float height = tileKind(type).blockingHeight;
+    return height > 0.0f && y > -height;
 }
 
 // Row or column of a probe coordinate in tiles, held inside the map.

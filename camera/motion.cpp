@@ -30,8 +30,6 @@ static constexpr float climbStep = 0.1f;
 static constexpr float roofEyeY = -7.0f;
 static constexpr int baseFieldOfView = 60;
 static constexpr int widestFieldOfView = 90;
-static constexpr double twoPi = 6.283185307179586;
-static constexpr double pi = 3.141592653589793;
 
 static bool held(uint8_t key)
 {

@@ -44,8 +44,7 @@ static Bytes truncated(const Bytes& b, size_t size)
 static Bytes mapFile(uint32_t version, uint32_t rows, uint32_t columns)
 {
     Bytes b;
-    const char magic[11] = "KESTRA MAP";
-    b.insert(b.end(), magic, magic + sizeof magic);
+    b.insert(b.end(), mapMagic, mapMagic + sizeof mapMagic);
     put32(b, version);
     put32(b, rows);
     put32(b, columns);

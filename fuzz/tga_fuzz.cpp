@@ -10,23 +10,15 @@
 #include "text/text.h"
 
 static GLuint fuzzTexture = 0;
-// Kept for the life of the process so that the leak check sees them as reachable.
-static PlatformWindow* window = nullptr;
-static PlatformSurface* surface = nullptr;
-static PlatformContext* context = nullptr;
+// Kept for the life of the process so that the leak check sees it as reachable.
+static BareContext context;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    if (!registerWindowClass("KestraFuzz", nullptr))
-        std::abort();
-    window = createWindow("kestra fuzz", 0, 0, 64, 64, false);
-    surface = window ? getSurface(window) : nullptr;
-    int format = surface ? choosePixelFormat(surface, 32) : 0;
-    context = format && setPixelFormat(surface, format) ? createContext(surface) : nullptr;
-    if (!context || !makeCurrent(surface, context))
+    if (!openBareContext(64, 64, &context))
         std::abort();
     glGenTextures(1, &fuzzTexture);
     return 0;

@@ -15,10 +15,10 @@ static void putInt32(unsigned char* p, uint32_t v)
 std::vector<unsigned char> encodeCityMap(const CityMap& map)
 {
     std::vector<unsigned char> bytes(mapFileBytes, 0);
-    std::memcpy(bytes.data(), "KESTRA MAP", 10);  // byte 10 stays NUL
-    putInt32(&bytes[11], 2);
-    putInt32(&bytes[15], mapSize);
-    putInt32(&bytes[19], mapSize);
+    std::memcpy(bytes.data(), mapMagic, sizeof mapMagic);
+    putInt32(&bytes[mapVersionAt], mapVersion);
+    putInt32(&bytes[mapFirstSizeAt], mapSize);
+    putInt32(&bytes[mapSecondSizeAt], mapSize);
     unsigned char* p = &bytes[mapHeaderBytes];
     for (TileType cell : map.cells) {
         putInt32(p, cell);

@@ -11,7 +11,6 @@
 
 CityMap cityMap{};
 
-static const char mapMagic[11] = "KESTRA MAP";  // ten characters and the NUL
 static const char* const cannotOpen = "Map could not be loaded.";
 static const char* const badTypeOrVersion = "Invalid map type or version";
 static const char* const badSize = "Invalid map size.";
@@ -26,9 +25,11 @@ static int32_t readInt32(const unsigned char* p)
 const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into)
 {
     // A header field the file does not reach counts as a mismatch of its own check.
-    if (size < 15 || std::memcmp(bytes, mapMagic, sizeof mapMagic) != 0 || readInt32(bytes + 11) != 2)
+    if (size < mapFirstSizeAt || std::memcmp(bytes, mapMagic, sizeof mapMagic) != 0 ||
+        readInt32(bytes + mapVersionAt) != mapVersion)
         return badTypeOrVersion;
-    if (size < 23 || readInt32(bytes + 15) != mapSize || readInt32(bytes + 19) != mapSize)
+    if (size < size_t(mapHeaderBytes) || readInt32(bytes + mapFirstSizeAt) != mapSize ||
+        readInt32(bytes + mapSecondSizeAt) != mapSize)
         return badSize;
     if (size < size_t(mapFileBytes))
         return incomplete;

@@ -105,6 +105,18 @@ void swapBuffers(PlatformSurface* surface);
 using SwapIntervalProc = bool (*)(int interval);
 SwapIntervalProc getSwapIntervalProc();
 
+// ---- A hidden window with a current OpenGL context and nothing more, for tests, benchmarks and fuzzing.
+struct BareContext {
+    PlatformWindow* window = nullptr;
+    PlatformSurface* surface = nullptr;
+    PlatformContext* context = nullptr;
+};
+// Opens it with the calls above, in the order the viewer's window opening makes them; false, with
+// whatever was made released, when none can be had.
+bool openBareContext(int width, int height, BareContext* out);
+// Releases what openBareContext made and leaves *bare empty.
+void closeBareContext(BareContext* bare);
+
 // ---- The message queue.
 // Takes the next waiting message, translating pending window-system events into messages when the
 // queue is empty; WM_QUIT comes only once nothing else is waiting. False if there is no message.

@@ -8,9 +8,11 @@
 
 struct PlatformWindow {
     SDL_Window* window;
+    Uint32 flags;  // as created, to create it again for a pixel format
+    int x, y;      // asked position
 };
 struct PlatformSurface {
-    SDL_Window* window;
+    PlatformWindow* owner;
 };
 struct PlatformContext {
     SDL_GLContext context;
@@ -154,11 +156,6 @@ PlatformWindow* createWindow(const char* title, int x, int y, int width, int hei
 {
     if (!ensureVideo())
         return nullptr;
-    // X11 fixes a window's GL visual when the window is made, so the pixel format is asked for here.
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     // A framed window's position is its frame's top-left corner: window managers place a
     // north-west-gravity window's frame at the asked position, as Windows does.
@@ -166,7 +163,7 @@ PlatformWindow* createWindow(const char* title, int x, int y, int width, int hei
     SDL_Window* w = SDL_CreateWindow(title, fullscreen ? 0 : x, fullscreen ? 0 : y, width, height, flags);
     if (!w)
         return nullptr;
-    PlatformWindow* window = new PlatformWindow{w};
+    PlatformWindow* window = new PlatformWindow{w, flags, fullscreen ? 0 : x, fullscreen ? 0 : y};
     SDL_SetWindowData(w, windowDataKey, window);
     return window;
 }
@@ -182,28 +179,62 @@ bool destroyWindow(PlatformWindow* window)
 
 PlatformSurface* getSurface(PlatformWindow* window)
 {
-    return window ? new PlatformSurface{window->window} : nullptr;
+    return window ? new PlatformSurface{window} : nullptr;
 }
 
 bool releaseSurface(PlatformWindow* window, PlatformSurface* surface)
 {
     if (!surface)
         return false;
-    bool ownSurface = window && surface->window == window->window;
+    bool ownSurface = window && surface->owner == window;
     delete surface;
     return ownSurface;
 }
+
+// The formats on offer, numbered from 1: colour bits and the smallest red, green and blue depths.
+struct OfferedFormat {
+    int colourBits, red, green, blue;
+};
+static constexpr OfferedFormat pixelFormats[] = {{16, 5, 6, 5}, {24, 8, 8, 8}, {32, 8, 8, 8}};
+static constexpr int pixelFormatCount = sizeof pixelFormats / sizeof pixelFormats[0];
 
 int choosePixelFormat(PlatformSurface* surface, int colourBits)
 {
     if (!surface || colourBits <= 0)
         return 0;
-    return (SDL_GetWindowFlags(surface->window) & SDL_WINDOW_OPENGL) ? 1 : 0;
+    // As ChoosePixelFormat: the nearest depth on offer.
+    int best = 0;
+    for (int k = 1; k < pixelFormatCount; ++k)
+        if (std::abs(pixelFormats[k].colourBits - colourBits) <= std::abs(pixelFormats[best].colourBits - colourBits))
+            best = k;
+    return best + 1;
 }
 
 bool setPixelFormat(PlatformSurface* surface, int format)
 {
-    return surface && format == 1;
+    if (!surface || format < 1 || format > pixelFormatCount)
+        return false;
+    const OfferedFormat& offer = pixelFormats[format - 1];
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, offer.red);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, offer.green);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, offer.blue);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    // SDL fixes a window's visual when it makes the window, so the still hidden window is made again
+    // under the new attributes, in its place.
+    PlatformWindow* window = surface->owner;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window->window, &width, &height);
+    SDL_Window* fresh =
+        SDL_CreateWindow(SDL_GetWindowTitle(window->window), window->x, window->y, width, height, window->flags);
+    if (!fresh)
+        return false;
+    SDL_DestroyWindow(window->window);
+    window->window = fresh;
+    SDL_SetWindowData(fresh, windowDataKey, window);
+    return true;
 }
 
 PlatformContext* createContext(PlatformSurface* surface)
@@ -211,7 +242,7 @@ PlatformContext* createContext(PlatformSurface* surface)
     if (!surface)
         return nullptr;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GLContext c = SDL_GL_CreateContext(surface->window);
+    SDL_GLContext c = SDL_GL_CreateContext(surface->owner->window);
     if (!c)
         return nullptr;
     return new PlatformContext{c};
@@ -223,7 +254,7 @@ bool makeCurrent(PlatformSurface* surface, PlatformContext* context)
         return SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr) == 0;
     if (!surface || !context)
         return false;
-    return SDL_GL_MakeCurrent(surface->window, context->context) == 0;
+    return SDL_GL_MakeCurrent(surface->owner->window, context->context) == 0;
 }
 
 bool deleteContext(PlatformContext* context)
@@ -246,7 +277,7 @@ void showWindow(PlatformWindow* window)
 void swapBuffers(PlatformSurface* surface)
 {
     if (surface)
-        SDL_GL_SwapWindow(surface->window);
+        SDL_GL_SwapWindow(surface->owner->window);
 }
 
 static bool sdlSwapInterval(int interval)
@@ -259,7 +290,9 @@ SwapIntervalProc getSwapIntervalProc()
     return SDL_GL_GetCurrentContext() ? sdlSwapInterval : nullptr;
 }
 
-// ---- Message queue: a fixed ring of translated messages, and the quit request that comes last.
+// ---- Message queue: a fixed ring of translated messages, and the quit request that comes last. Events
+// are translated only while the ring has room for the one message each makes at most; the rest wait in
+// SDL's own queue, so that no message is lost.
 
 static constexpr unsigned queueSize = 256;
 static Msg queue[queueSize];
@@ -269,8 +302,6 @@ static int quitCode = 0;
 
 static void postMessage(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
-    if (queueCount == queueSize)
-        return;  // the queue is drained every pass; dropping beats growing without bound
     queue[(queueHead + queueCount) % queueSize] = Msg{message, wParam, lParam, window};
     ++queueCount;
 }
@@ -399,7 +430,7 @@ static void translateEvents()
     if (!SDL_WasInit(SDL_INIT_VIDEO))
         return;
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (queueCount < queueSize && SDL_PollEvent(&e)) {
         switch (e.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:

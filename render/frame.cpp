@@ -14,31 +14,6 @@
 
 int tilesDrawn = 0;
 
-namespace {
-
-struct Corner {
-    float s, t, x, y, z;
-};
-struct SkyFace {
-    int slot;
-    Corner corners[4];
-};
-
-constexpr float skySide = static_cast<float>(12 * viewRadius);
-constexpr float skyBottom = -skySide * 0.5f;
-constexpr float skyTop = skySide * 0.5f + 1.0f;
-constexpr float S = skySide, B = skyBottom, T = skyTop;
-const SkyFace skyFaces[6] = {
-    {skySlot0, {{1, 0, S, B, S}, {1, 1, S, T, S}, {0, 0, -S, B, S}, {0, 1, -S, T, S}}},
-    {skySlot1, {{1, 0, S, B, -S}, {1, 1, S, T, -S}, {0, 0, S, B, S}, {0, 1, S, T, S}}},
-    {skySlot2, {{1, 0, -S, B, -S}, {1, 1, -S, T, -S}, {0, 0, S, B, -S}, {0, 1, S, T, -S}}},
-    {skySlot3, {{1, 0, -S, B, S}, {1, 1, -S, T, S}, {0, 0, -S, B, -S}, {0, 1, -S, T, -S}}},
-    {skySlot4, {{1, 0, S, T, S}, {1, 1, S, T, -S}, {0, 0, -S, T, S}, {0, 1, -S, T, -S}}},
-    {skySlot5, {{0, 1, -S, B, S}, {0, 0, -S, B, -S}, {1, 1, S, B, S}, {1, 0, S, B, -S}}},
-};
-
-}  // namespace
-
 // The faces whose bit is set in mask, in the order given; every face is counter-clockwise seen from
 // outside the box, so the front face is flipped while they are drawn.
 static void drawSkyFaces(unsigned mask, bool reversed)
@@ -82,23 +57,6 @@ void drawSky()
     drawSkyStep(0x3F, false);
 }
 
-// Wall height of a tile type, also the height of its roof or cliff top; 0 for ground squares.
-static float tileHeight(TileType t)
-{
-    switch (t) {
-    case 1:
-    case 3:
-    case 5:
-    case 6:
-        return 12.0f;
-    case 2:
-    case 4:
-        return 7.0f;
-    default:
-        return 0.0f;
-    }
-}
-
 // Camera minus tile offset, in single precision: increasing columns lie to the left.
 static float tileOffsetX(int column)
 {
@@ -121,10 +79,10 @@ static void bindTexture(GLuint name)
 }
 
 // The roof or cliff top closing a block: the ground square raised to the wall height.
-static void drawTop(TileType t)
+static void drawTop(const TileKind& kind)
 {
-    bindTexture(textureTable[t == 6 ? cliffTopSlot : rooftopSlot]);
-    glTranslatef(0.0f, tileHeight(t), 0.0f);
+    bindTexture(textureTable[kind.topSlot]);
+    glTranslatef(0.0f, kind.wallHeight, 0.0f);
     glCallList(tileLists.groundList);
 }
 
@@ -132,32 +90,17 @@ static void drawTop(TileType t)
 // first so that the top still wins the depth ties it wins when drawn last under GL_LEQUAL.
 static void drawTileShape(TileType t, bool topFirst)
 {
-    const bool top = cameraAboveRoofs && t >= 1 && t <= 6;
+    const TileKind& kind = tileKind(t);
+    const bool top = cameraAboveRoofs && kind.topSlot >= 0;
     if (top && topFirst) {
         glPushMatrix();
-        drawTop(t);
+        drawTop(kind);
         glPopMatrix();
     }
     bindTexture(textureTable[t]);
-    switch (t) {
-    case 1:
-    case 3:
-    case 5:
-        glCallList(tileLists.tallBlockList);
-        break;
-    case 2:
-    case 4:
-        glCallList(tileLists.lowBlockList);
-        break;
-    case 6:
-        glCallList(tileLists.cliffList);
-        break;
-    default:
-        glCallList(tileLists.groundList);
-        break;
-    }
+    glCallList(tileList(kind.shape));
     if (top && !topFirst)
-        drawTop(t);
+        drawTop(kind);
 }
 
 static void drawReferenceTile(int row, int column, TileType t)
@@ -191,7 +134,7 @@ bool drawFrameReference()
             if (column < 0 || column >= mapSize)
                 continue;
             const TileType t = mapCell(row, column);
-            if (t > 22)
+            if (tileKind(t).shape == TileShape::none)
                 continue;
             drawReferenceTile(row, column, t);
         }
@@ -232,7 +175,6 @@ constexpr double heightMargin = 0.02;     // world units, plus angleMargin per u
 constexpr double depthSteps = 3.0;        // 16-bit depth steps a hidden fragment must lie behind a wall
 constexpr double depthUnits = 65535.0;    // steps of the 16-bit depth buffer
 constexpr int binCount = 4096;            // horizontal directions around the eye
-constexpr double pi = 3.14159265358979323846;
 constexpr double binWidth = 2.0 * pi / binCount;
 constexpr double noWall = std::numeric_limits<double>::infinity();
 
@@ -373,8 +315,8 @@ static void addOccluder(const View& view, const Square& q, int kind)
 static void collectOccluders(const View& view, int r0, int c0)
 {
     const double eye = -camera.y;
-    occluders.height[0] = 7.0 - eye;
-    occluders.height[1] = 12.0 - eye;
+    occluders.height[0] = lowWallHeight - eye;
+    occluders.height[1] = tallWallHeight - eye;
     occluders.any = false;
     std::fill(&occluders.entry[0][0], &occluders.entry[0][0] + 2 * binCount, noWall);
     if (eye < heightMargin * 2.0 || occluders.height[1] <= heightMargin * 2.0)
@@ -388,8 +330,8 @@ static void collectOccluders(const View& view, int r0, int c0)
     }
     for (int row = std::max(r0 - viewRadius, 0); row < std::min(r0 + viewRadius, mapSize); ++row)
         for (int column = std::max(c0 - viewRadius, 0); column < std::min(c0 + viewRadius, mapSize); ++column) {
-            const float h = tileHeight(mapCell(row, column));
-            const int kind = h == 12.0f ? 1 : 0;
+            const float h = tileKind(mapCell(row, column)).wallHeight;
+            const int kind = h == tallWallHeight ? 1 : 0;
             if (h == 0.0f || occluders.height[kind] <= heightMargin * 2.0)
                 continue;
             // A wall that hides a visible fragment lies on a ray inside the view itself.
@@ -509,13 +451,13 @@ bool drawFrame()
     for (int row = std::max(r0 - viewRadius, 0); row < std::min(r0 + viewRadius, mapSize); ++row)
         for (int column = std::max(c0 - viewRadius, 0); column < std::min(c0 + viewRadius, mapSize); ++column) {
             const TileType t = mapCell(row, column);
-            if (t > 22)
+            if (tileKind(t).shape == TileShape::none)
                 continue;
             const bool first = referenceTiles++ == 0;
             const Square q = tileSquare(row, column);
             if (outsideView(view, q.x0 - cullMargin, q.x1 + cullMargin, camera.y - cullMargin,
-                            camera.y + tileHeight(t) + cullMargin, q.z0 - cullMargin, q.z1 + cullMargin) ||
-                hidden(view, q, tileHeight(t)))
+                            camera.y + tileKind(t).wallHeight + cullMargin, q.z0 - cullMargin, q.z1 + cullMargin) ||
+                hidden(view, q, tileKind(t).wallHeight))
                 continue;
             const double cx = (q.x0 + q.x1) * 0.5, cz = (q.z0 + q.z1) * 0.5;
             const WindowTile tile{row, column, t, first, static_cast<float>(cx * cx + cz * cz)};

@@ -5,13 +5,31 @@
 
 #include <array>
 
-// Texture names: slots 0..22 by tile type, then the named slots below.
+#include "map/map.h"
+
+// Texture names: slots 0..22 by tile type, then cliff top and roof (map.h), then the sky faces.
 using TextureTable = std::array<GLuint, 31>;
 extern TextureTable textureTable;
+// The image file of each slot, as the program names it ("Data/Grass.bmp"). Road pieces are named
+// "Data/Road" and the letters of their sides (roadN, roadS, roadE, roadW in that order).
+extern const char* const textureFiles[std::tuple_size_v<TextureTable>];
 
-constexpr int cliffTopSlot = 23;
-constexpr int rooftopSlot = 24;
 constexpr int skySlot0 = 25, skySlot1 = 26, skySlot2 = 27, skySlot3 = 28, skySlot4 = 29, skySlot5 = 30;
+
+// ---- The sky box, around the eye under the camera's rotations: the view reaches 12 x viewRadius units.
+constexpr float skyHalfWidth = static_cast<float>(12 * viewRadius);  // world units, +-x and +-z
+constexpr float skyBottom = -skyHalfWidth * 0.5f, skyTop = skyHalfWidth * 0.5f + 1.0f;
+struct SkyFace {
+    int slot;            // texture slot
+    Corner corners[4];   // one triangle strip, counter-clockwise seen from outside the box
+};
+// +z, +x, -z, -x, top, bottom: the order of the texture table.
+extern const SkyFace skyFaces[6];
+// Where a sky face's picture lies on the box: point(s, t) = origin + s * sAxis + t * tAxis.
+struct SkyFrame {
+    double origin[3], sAxis[3], tAxis[3];  // world units
+};
+SkyFrame skyFaceFrame(int face);
 
 extern float maxAnisotropy;  // the driver's maximum anisotropy, read by initScene
 

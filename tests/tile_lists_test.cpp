@@ -57,7 +57,6 @@ static std::vector<Vertex> captureList(GLuint list)
     return vertices;
 }
 
-struct Corner { float s, t, x, y, z; };
 // A quad's normal, and its corners counter-clockwise seen from the front.
 struct Quad { std::array<float, 3> normal; std::array<Corner, 4> corners; };
 
@@ -75,15 +74,62 @@ static std::vector<Vertex> expectedVertices(const std::vector<Quad>& quads)
     return vertices;
 }
 
-// The four walls of a block of height h; zNormal is 1 when the z walls' normals point out of the tile.
-static std::vector<Quad> wallQuads(float h, float zNormal)
+// The walls of a tile kind at its height.
+static std::vector<Quad> wallQuads(TileType type)
 {
-    return {
-        {{0, 0, -zNormal}, {{{1, 1, -6, h, -6}, {0, 1, 6, h, -6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}}}},
-        {{-1, 0, 0}, {{{0, 1, -6, h, -6}, {0, 0, -6, 0, -6}, {1, 0, -6, 0, 6}, {1, 1, -6, h, 6}}}},
-        {{0, 0, zNormal}, {{{0, 1, -6, h, 6}, {0, 0, -6, 0, 6}, {1, 0, 6, 0, 6}, {1, 1, 6, h, 6}}}},
-        {{1, 0, 0}, {{{0, 1, 6, h, 6}, {0, 0, 6, 0, 6}, {1, 0, 6, 0, -6}, {1, 1, 6, h, -6}}}},
-    };
+    const TileKind& kind = tileKind(type);
+    std::vector<Quad> quads;
+    for (int w = 0; w < 4; ++w) {
+        Quad q{{(*kind.normals)[w][0], (*kind.normals)[w][1], (*kind.normals)[w][2]}, {}};
+        for (int k = 0; k < 4; ++k) {
+            q.corners[k] = wallCorners[w][k];
+            q.corners[k].y *= kind.wallHeight;
+        }
+        quads.push_back(q);
+    }
+    return quads;
+}
+
+using Vec = std::array<double, 3>;
+static Vec minus(const Corner& a, const Corner& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+static Vec cross(const Vec& a, const Vec& b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+static double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Seen from outside, every wall faces out (counter-clockwise), stands on the tile's edge from the ground to
+// the top, and shows the image once upright: s from 0 at its left edge to 1 at its right, t = height.
+// Building normals point out of the tile; the cliff's x walls too, its z walls into it. The ground faces up.
+TEST(TileShapes, WallsFaceOutWithTheirImageUprightAndTheCliffsZNormalsReversed)
+{
+    for (int w = 0; w < 4; ++w) {
+        const Corner* c = wallCorners[w];
+        const Vec out = {std::abs(c[0].x) == 6 && c[0].x == c[2].x ? c[0].x / 6 : 0.0, 0,
+                         std::abs(c[0].z) == 6 && c[0].z == c[2].z ? c[0].z / 6 : 0.0};
+        EXPECT_EQ(std::abs(out[0]) + std::abs(out[2]), 1) << "wall " << w << " lies on one edge";
+        const Vec right = cross({-out[0], 0, -out[2]}, {0, 1, 0});
+        for (int k = 0; k < 4; ++k) {
+            const Corner &a = c[k], &b = c[(k + 1) % 4], &d = c[(k + 2) % 4];
+            EXPECT_GT(dot(cross(minus(b, a), minus(d, b)), out), 0) << "wall " << w << " corner " << k;
+            EXPECT_EQ(a.t, a.y) << "wall " << w << " corner " << k;
+            EXPECT_EQ(a.s, (dot(minus(a, Corner{}), right) + 6) / 12) << "wall " << w << " corner " << k;
+        }
+        for (int n = 0; n < 3; ++n) {
+            EXPECT_EQ(buildingNormals[w][n], out[n]) << "wall " << w;
+            EXPECT_EQ(cliffNormals[w][n], out[n] * (out[2] != 0 ? -1 : 1)) << "wall " << w;
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        const Corner &a = groundCorners[k], &b = groundCorners[(k + 1) % 4], &d = groundCorners[(k + 2) % 4];
+        EXPECT_GT(cross(minus(b, a), minus(d, b))[1], 0) << "ground corner " << k;
+    }
+    // A block stops the camera up to 2 units above its walls, and has a top; flat tiles do neither.
+    for (TileType type = 0; type <= lastTileType + 1; ++type) {
+        const TileKind& kind = tileKind(type);
+        EXPECT_EQ(kind.blockingHeight, kind.wallHeight > 0 ? kind.wallHeight + 2 : 0) << "type " << type;
+        EXPECT_EQ(kind.topSlot >= 0, kind.wallHeight > 0) << "type " << type;
+    }
 }
 
 using TileGeometry = TextTest;  // a context, in a fresh folder
@@ -98,11 +144,11 @@ TEST_F(TileGeometry, BuildsFourConsecutiveStatelessListsOfTheirQuadsThenLoadsThe
     EXPECT_EQ((std::array{tileLists.tallBlockList, tileLists.lowBlockList, tileLists.cliffList}),
               (std::array{base + 1, base + 2, base + 3}));
 
-    // Ground, tall block, low block, cliff; the ground's normal has length 2, which nothing normalises.
-    const Quad ground{{0, 2, 0}, {{{1, 1, -6, 0, 6}, {0, 1, 6, 0, 6}, {0, 0, 6, 0, -6}, {1, 0, -6, 0, -6}}}};
-    const std::vector<Quad> expected[4] = {{ground}, wallQuads(12, 1), wallQuads(7, 1), wallQuads(12, -1)};
+    // Ground, tall block, low block, cliff: the shapes of types 0, 1, 2 and 6, at their wall heights.
+    const Quad ground{{groundNormal[0], groundNormal[1], groundNormal[2]},
+                      {groundCorners[0], groundCorners[1], groundCorners[2], groundCorners[3]}};
+    const std::vector<Quad> expected[4] = {{ground}, wallQuads(1), wallQuads(2), wallQuads(6)};
     for (GLuint i = 0; i < 4; ++i)
         EXPECT_EQ(captureList(base + i), expectedVertices(expected[i])) << "list " << i;
-
 }
 

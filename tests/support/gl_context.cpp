@@ -1,32 +1,17 @@
-// Test GL context: the same platform calls the viewer's window opening makes, without the scene.
+// Test GL context: a bare platform context, one at a time.
 #include "tests/support/gl_context.h"
 
 #include "platform/platform.h"
 
-static PlatformWindow* testWindow = nullptr;
-static PlatformSurface* testSurface = nullptr;
-static PlatformContext* testContext = nullptr;
+static BareContext testContext;
 
 bool openTestContext(int width, int height)
 {
     closeTestContext();
-    if (!registerWindowClass("KestraTest", nullptr))
-        return false;
-    testWindow = createWindow("kestra test", 0, 0, width, height, false);
-    testSurface = getSurface(testWindow);
-    if (!setPixelFormat(testSurface, choosePixelFormat(testSurface, 32)))  // format 0 is refused
-        return false;
-    testContext = createContext(testSurface);
-    return testContext && makeCurrent(testSurface, testContext);
+    return openBareContext(width, height, &testContext);
 }
 
 void closeTestContext()
 {
-    makeCurrent(nullptr, nullptr);
-    deleteContext(testContext);
-    releaseSurface(testWindow, testSurface);
-    destroyWindow(testWindow);
-    testWindow = nullptr;
-    testSurface = nullptr;
-    testContext = nullptr;
+    closeBareContext(&testContext);
 }

@@ -1,12 +1,12 @@
-// The asset generator's shared pieces: the picture record, deterministic noise and the image makers.
+// The asset generator's shared pieces: the image record, deterministic noise and the image makers.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// An RGB picture as normally viewed: row 0 is the top row.
-struct Picture {
+// An RGB image as normally viewed: row 0 is the top row.
+struct Image {
     int width = 0;   // pixels
     int height = 0;  // pixels
     std::vector<uint8_t> rgb;  // width * height * 3 bytes, red, green, blue
@@ -16,9 +16,9 @@ struct Colour {
     double r = 0, g = 0, b = 0;  // 0..255
 };
 
-Picture makePicture(int width, int height);
-void setPixel(Picture& picture, int x, int y, Colour colour);
-Colour getPixel(const Picture& picture, int x, int y);
+Image makeImage(int width, int height);
+void setPixel(Image& picture, int x, int y, Colour colour);
+Colour getPixel(const Image& picture, int x, int y);
 
 Colour mix(Colour a, Colour b, double t);
 Colour scale(Colour c, double factor);
@@ -36,15 +36,15 @@ double valueNoise3(double x, double y, double z, int seed);
 
 // Ground pictures mapped on the ground square: the top edge faces the neighbour at row - 1 (N),
 // the right edge the neighbour at column + 1 (E).
-Picture makeGrass();
-Picture makeRoad(unsigned mask);  // mask: E = 1, S = 2, W = 4, N = 8
-Picture makeCliffFace();
-Picture makeCliffTop();
-Picture makeRooftop();
+Image makeGrass();
+Image makeRoad(unsigned mask);  // mask: E = 1, S = 2, W = 4, N = 8
+Image makeCliffFace();
+Image makeCliffTop();
+Image makeRooftop();
 // Building walls, picture top at the top of the wall; index 1..5 is the tile type.
-Picture makeFacade(int type);
+Image makeFacade(int type);
 // Sky box face 0..5 in the order of the texture table.
-Picture makeSkyFace(int face);
+Image makeSkyFace(int face);
 
 // The 256 x 256 glyph sheet from two PSF console fonts (regular, bold); rows top first, one byte a pixel.
 // Empty with a message in *error when a font cannot be read.

@@ -11,20 +11,20 @@ constexpr int side = 512;  // pixels along each side of a wall picture
 
 using Shader = std::function<Colour(int x, int y)>;
 
-void fill(Picture& p, int x0, int y0, int x1, int y1, const Shader& shader)
+void fill(Image& p, int x0, int y0, int x1, int y1, const Shader& shader)
 {
     for (int y = std::max(0, y0); y < std::min(side, y1); ++y)
         for (int x = std::max(0, x0); x < std::min(side, x1); ++x)
             setPixel(p, x, y, shader(x, y));
 }
 
-void fillColour(Picture& p, int x0, int y0, int x1, int y1, Colour colour, int seed)
+void fillColour(Image& p, int x0, int y0, int x1, int y1, Colour colour, int seed)
 {
     fill(p, x0, y0, x1, y1, [&](int x, int y) { return scale(colour, 0.95 + 0.1 * hash01(x, y, seed)); });
 }
 
 // A raised band or frame lit from the upper left: light top and left lines, dark bottom and right.
-void bevel(Picture& p, int x0, int y0, int x1, int y1, Colour colour, int seed)
+void bevel(Image& p, int x0, int y0, int x1, int y1, Colour colour, int seed)
 {
     fillColour(p, x0, y0, x1, y1, colour, seed);
     fillColour(p, x0, y0, x1, y0 + 2, scale(colour, 1.18), seed);
@@ -34,7 +34,7 @@ void bevel(Picture& p, int x0, int y0, int x1, int y1, Colour colour, int seed)
 }
 
 // Darkens the wall under a ledge.
-void shadowBelow(Picture& p, int x0, int x1, int y, int depth)
+void shadowBelow(Image& p, int x0, int x1, int y, int depth)
 {
     for (int row = 0; row < depth; ++row)
         for (int x = std::max(0, x0); x < std::min(side, x1); ++x)
@@ -73,7 +73,7 @@ struct WindowStyle {
     Colour sillColour;
 };
 
-void window(Picture& p, int x0, int y0, int x1, int y1, const WindowStyle& style, int id)
+void window(Image& p, int x0, int y0, int x1, int y1, const WindowStyle& style, int id)
 {
     // Recess shadow around the opening.
     fillColour(p, x0 - 3, y0 - 3, x1 + 3, y1 + 3, Colour{40, 38, 36}, 90);
@@ -99,7 +99,7 @@ void window(Picture& p, int x0, int y0, int x1, int y1, const WindowStyle& style
     }
 }
 
-void door(Picture& p, int x0, int y0, int x1, int y1, Colour wood)
+void door(Image& p, int x0, int y0, int x1, int y1, Colour wood)
 {
     fillColour(p, x0 - 4, y0 - 4, x1 + 4, y1, Colour{38, 36, 34}, 93);
     fill(p, x0, y0, x1, y1, [&](int x, int y) {
@@ -146,9 +146,9 @@ Colour stoneCourses(int x, int y, Colour base, int course, int blockWidth, int s
 }
 
 // Type 1: a stone-clad office front, shop windows below and four floors of framed windows.
-Picture officeFront()
+Image officeFront()
 {
-    Picture p = makePicture(side, side);
+    Image p = makeImage(side, side);
     Colour stone{196, 184, 160};
     fill(p, 0, 0, side, side, [&](int x, int y) { return stoneCourses(x, y, stone, 32, 96, 101); });
     const int floors = 4, floorHeight = side / floors;
@@ -179,9 +179,9 @@ Picture officeFront()
 }
 
 // Type 2: a low brick building, three floors of sash windows under stone lintels.
-Picture brickHouse()
+Image brickHouse()
 {
-    Picture p = makePicture(side, side);
+    Image p = makeImage(side, side);
     Colour red{146, 70, 48};
     fill(p, 0, 0, side, side, [&](int x, int y) { return brick(x, y, red, 111); });
     const int floors = 3, floorHeight = side / floors;
@@ -206,9 +206,9 @@ Picture brickHouse()
 }
 
 // Type 3: a concrete panel block with an accent band under each row of windows.
-Picture panelBlock()
+Image panelBlock()
 {
-    Picture p = makePicture(side, side);
+    Image p = makeImage(side, side);
     Colour concrete{176, 172, 162};
     const int floors = 4, floorHeight = side / floors;
     fill(p, 0, 0, side, side, [&](int x, int y) {
@@ -237,9 +237,9 @@ Picture panelBlock()
 }
 
 // Type 4: a cream plastered house with green shutters, and a shop with a striped awning below.
-Picture shutteredHouse()
+Image shutteredHouse()
 {
-    Picture p = makePicture(side, side);
+    Image p = makeImage(side, side);
     Colour cream{222, 204, 160};
     fill(p, 0, 0, side, side, [&](int x, int y) { return plaster(x, y, cream, 131); });
     const int floors = 3, floorHeight = side / floors;
@@ -288,9 +288,9 @@ Picture shutteredHouse()
 
 // Type 5: a red town house front: rusticated stone ground floor with arches, tall French windows
 // in stone surrounds, wrought-iron balconies, corner quoins and a cornice.
-Picture redTownHouse()
+Image redTownHouse()
 {
-    Picture p = makePicture(side, side);
+    Image p = makeImage(side, side);
     Colour red{158, 48, 40}, stone{224, 212, 188};
     fill(p, 0, 0, side, side, [&](int x, int y) { return plaster(x, y, red, 141); });
     const int floors = 4, floorHeight = side / floors;
@@ -361,7 +361,7 @@ Picture redTownHouse()
 
 }  // namespace
 
-Picture makeFacade(int type)
+Image makeFacade(int type)
 {
     switch (type) {
     case 1: return officeFront();

@@ -196,9 +196,9 @@ Colour sidewalk(int ix, int iy, double u, double v)
 
 }  // namespace
 
-Picture makeRoad(unsigned mask)
+Image makeRoad(unsigned mask)
 {
-    Picture picture = makePicture(groundSide, groundSide);
+    Image picture = makeImage(groundSide, groundSide);
     for (int iy = 0; iy < groundSide; ++iy) {
         for (int ix = 0; ix < groundSide; ++ix) {
             double x = ix + 0.5, y = iy + 0.5;
@@ -234,9 +234,9 @@ Picture makeRoad(unsigned mask)
     return picture;
 }
 
-Picture makeGrass()
+Image makeGrass()
 {
-    Picture picture = makePicture(groundSide, groundSide);
+    Image picture = makeImage(groundSide, groundSide);
     for (int iy = 0; iy < groundSide; ++iy) {
         for (int ix = 0; ix < groundSide; ++ix) {
             double u = (ix + 0.5) / groundSide, v = (iy + 0.5) / groundSide;
@@ -276,9 +276,9 @@ double rockShade(double u, double v, int seed, double layering)
 
 }  // namespace
 
-Picture makeCliffFace()
+Image makeCliffFace()
 {
-    Picture picture = makePicture(groundSide, groundSide);
+    Image picture = makeImage(groundSide, groundSide);
     for (int iy = 0; iy < groundSide; ++iy) {
         for (int ix = 0; ix < groundSide; ++ix) {
             double u = (ix + 0.5) / groundSide, v = (iy + 0.5) / groundSide;
@@ -307,9 +307,9 @@ Picture makeCliffFace()
     return picture;
 }
 
-Picture makeCliffTop()
+Image makeCliffTop()
 {
-    Picture picture = makePicture(groundSide, groundSide);
+    Image picture = makeImage(groundSide, groundSide);
     for (int iy = 0; iy < groundSide; ++iy) {
         for (int ix = 0; ix < groundSide; ++ix) {
             double u = (ix + 0.5) / groundSide, v = (iy + 0.5) / groundSide;
@@ -325,9 +325,9 @@ Picture makeCliffTop()
     return picture;
 }
 
-Picture makeRooftop()
+Image makeRooftop()
 {
-    Picture picture = makePicture(groundSide, groundSide);
+    Image picture = makeImage(groundSide, groundSide);
     const int parapet = 10;
     for (int iy = 0; iy < groundSide; ++iy) {
         for (int ix = 0; ix < groundSide; ++ix) {

@@ -2,10 +2,13 @@
 // Usage: kestra-assets <folder> [regular.psf.gz bold.psf.gz]; kestra-assets --icon <size> <file.png> writes
 // the desktop icon. The output depends on nothing else.
 #include "platform/platform.h"
+#include "render/render.h"
 #include "tools/assets/assets.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <filesystem>
 #include <string>
 
@@ -14,22 +17,25 @@ namespace {
 const char* const defaultRegularFont = "/usr/share/consolefonts/Lat15-Terminus16.psf.gz";
 const char* const defaultBoldFont = "/usr/share/consolefonts/Lat15-TerminusBold16.psf.gz";
 
-// Road file suffixes by mask (E = 1, S = 2, W = 4, N = 8), sides listed in the order N, S, E, W.
-std::string roadName(unsigned mask)
+// The picture of a texture slot.
+Image makeSlotImage(int slot)
 {
-    std::string name = "Road";
-    if (mask & 8)
-        name += 'N';
-    if (mask & 2)
-        name += 'S';
-    if (mask & 1)
-        name += 'E';
-    if (mask & 4)
-        name += 'W';
-    return name + ".bmp";
+    if (slot >= skySlot0)
+        return makeSkyFace(slot - skySlot0);
+    if (slot == rooftopSlot)
+        return makeRooftop();
+    if (slot == cliffTopSlot)
+        return makeCliffTop();
+    const TileType type = static_cast<TileType>(slot);
+    switch (tileKind(type).shape) {
+    case TileShape::cliff: return makeCliffFace();
+    case TileShape::tallBlock:
+    case TileShape::lowBlock: return makeFacade(slot);
+    default: return isRoad(type) ? makeRoad(type - roadBase) : makeGrass();
+    }
 }
 
-bool writePicture(const std::string& path, const Picture& picture)
+bool writeImage(const std::string& path, const Image& picture)
 {
     Bitmap bitmap;
     bitmap.width = picture.width;
@@ -78,7 +84,7 @@ int main(int argc, char** argv)
                              "       kestra-assets --icon <size 16..1024> <file.png>\n");
         return 2;
     }
-    const std::string folder = std::string(argv[1]) + "/";
+    const std::string folder = argv[1];
     std::error_code ignored;
     std::filesystem::create_directories(argv[1], ignored);
 
@@ -89,19 +95,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kestra-assets: %s\n", error.c_str());
         return 1;
     }
-    bool ok = writeFontImage(folder + "Terminal8.tga", sheet);
+    bool ok = writeFontImage(folder + "/Terminal8.tga", sheet);
 
-    const char* const facades[] = {"BuildingFront.bmp", "BuildingSide2.bmp", "BuildingSide3.bmp", "Building2.bmp",
-                                   "francehousered3.bmp"};
-    ok = ok && writePicture(folder + "Grass.bmp", makeGrass());
-    for (int type = 1; ok && type <= 5; ++type)
-        ok = writePicture(folder + facades[type - 1], makeFacade(type));
-    ok = ok && writePicture(folder + "cliff1.bmp", makeCliffFace());
-    for (unsigned mask = 0; ok && mask < 16; ++mask)
-        ok = writePicture(folder + roadName(mask), makeRoad(mask));
-    ok = ok && writePicture(folder + "cliff1-top.bmp", makeCliffTop());
-    ok = ok && writePicture(folder + "Rooftop.bmp", makeRooftop());
-    for (int face = 0; ok && face < 6; ++face)
-        ok = writePicture(folder + "sky_" + std::to_string(face) + ".bmp", makeSkyFace(face));
+    for (size_t slot = 0; ok && slot < std::size(textureFiles); ++slot)
+        ok = writeImage(folder + std::strchr(textureFiles[slot], '/'), makeSlotImage(int(slot)));
     return ok ? 0 : 1;
 }

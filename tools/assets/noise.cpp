@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-Picture makePicture(int width, int height)
+Image makeImage(int width, int height)
 {
-    Picture picture;
+    Image picture;
     picture.width = width;
     picture.height = height;
     picture.rgb.assign(static_cast<size_t>(width) * height * 3, 0);
@@ -21,7 +21,7 @@ static uint8_t toByte(double v)
     return static_cast<uint8_t>(std::lround(v));
 }
 
-void setPixel(Picture& picture, int x, int y, Colour colour)
+void setPixel(Image& picture, int x, int y, Colour colour)
 {
     uint8_t* p = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
     p[0] = toByte(colour.r);
@@ -29,7 +29,7 @@ void setPixel(Picture& picture, int x, int y, Colour colour)
     p[2] = toByte(colour.b);
 }
 
-Colour getPixel(const Picture& picture, int x, int y)
+Colour getPixel(const Image& picture, int x, int y)
 {
     const uint8_t* p = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
     return {double(p[0]), double(p[1]), double(p[2])};

@@ -1,6 +1,7 @@
 // The six sky box faces. Every texel is the colour of the direction from the eye through its
 // point on the box, with the edge texels exactly on the box's edges, so that faces sharing an
 // edge hold the same colours along it. Below the horizon the sky is the day fog colour.
+#include "render/render.h"
 #include "tools/assets/assets.h"
 
 #include <cmath>
@@ -8,9 +9,6 @@
 namespace {
 
 constexpr int skySide = 512;           // pixels along each side of a face
-constexpr double boxHalf = 360;        // half the box's width: 12 x the view radius of 30 tiles
-constexpr double boxBottom = -180;     // box floor and ceiling relative to the eye
-constexpr double boxTop = 181;
 const Colour fog{196, 196, 196};       // the day fog, 0.77 grey
 
 Colour skyColour(double x, double y, double z)
@@ -34,24 +32,12 @@ Colour skyColour(double x, double y, double z)
 
 }  // namespace
 
-// Face corners as the sky box places them: point(s, t) = origin + s * sAxis + t * tAxis.
-// The order is that of the texture table: +z, +x, -z, -x, top, bottom.
-Picture makeSkyFace(int face)
+// Faces in the order of the texture table, each where the frame's sky box puts it.
+Image makeSkyFace(int face)
 {
-    const double S = boxHalf, B = boxBottom, T = boxTop;
-    struct Frame {
-        double origin[3], sAxis[3], tAxis[3];
-    };
-    const Frame frames[6] = {
-        {{-S, B, S}, {2 * S, 0, 0}, {0, T - B, 0}},
-        {{S, B, S}, {0, 0, -2 * S}, {0, T - B, 0}},
-        {{S, B, -S}, {-2 * S, 0, 0}, {0, T - B, 0}},
-        {{-S, B, -S}, {0, 0, 2 * S}, {0, T - B, 0}},
-        {{-S, T, S}, {2 * S, 0, 0}, {0, 0, -2 * S}},
-        {{-S, B, -S}, {2 * S, 0, 0}, {0, 0, 2 * S}},
-    };
-    const Frame& f = frames[face];
-    Picture picture = makePicture(skySide, skySide);
+    const double S = skyHalfWidth, B = skyBottom, T = skyTop;
+    const SkyFrame f = skyFaceFrame(face);
+    Image picture = makeImage(skySide, skySide);
     const int last = skySide - 1;
     for (int j = 0; j <= last; ++j) {
         for (int i = 0; i <= last; ++i) {

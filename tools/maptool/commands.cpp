@@ -51,7 +51,7 @@ static std::string legendText()
                            : entry.type == nothingType ? "(cells 23 and up; import gives 23)"
                                                        : "";
         std::snprintf(line, sizeof line, *note ? "  #%02X%02X%02X  %-16s%s\n" : "  #%02X%02X%02X  %s%s\n",
-                      entry.red, entry.green, entry.blue, entry.name, note);
+                      entry.red, entry.green, entry.blue, entry.name.c_str(), note);
         text += line;
     }
     return text;
@@ -77,7 +77,7 @@ static std::string describeTile(TileType type)
     if (isRoad(type))
         std::snprintf(text, sizeof text, "road piece %u (%s)", type, sideLetters(type).c_str());
     else if (type < nothingType)
-        std::snprintf(text, sizeof text, "%s", legend[legendIndexOf(type)].name);
+        std::snprintf(text, sizeof text, "%s", legend[legendIndexOf(type)].name.c_str());
     else
         std::snprintf(text, sizeof text, "nothing (%u)", type);
     return text;
@@ -145,7 +145,7 @@ static int runCheck(const Arguments& arguments)
     std::printf("%s: OK, the viewer loads this map.\n", path);
     std::printf("Tiles:\n");
     for (int i = 0; i < 9; ++i)
-        std::printf("  %-16s %6d\n", legend[i].name, summary.kindCounts[i]);
+        std::printf("  %-16s %6d\n", legend[i].name.c_str(), summary.kindCounts[i]);
     std::printf("Road pieces that do not match their neighbours: %zu\n", summary.wrongPieces.size());
     const size_t listed = 10;
     for (size_t i = 0; i < summary.wrongPieces.size() && i < listed; ++i) {

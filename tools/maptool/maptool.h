@@ -45,12 +45,13 @@ int writeOutput(const char* path, const std::vector<uint8_t>& bytes, const char*
 
 // ---- The painting legend: one colour per tile kind.
 struct LegendEntry {
-    const char* name;  // tile kind as the help and the README name it
+    std::string name;  // tile kind as the help and the README name it
     TileType type;     // the cell value a pixel of this colour becomes
     uint8_t red, green, blue;
 };
 constexpr TileType nothingType = 23;  // every value from 23 up draws nothing; pictures keep only this one
-extern const LegendEntry legend[9];
+constexpr int legendSize = 9;
+extern const LegendEntry legend[legendSize];
 // The 170 x 170 painting of a map: pixel (x, y) is column x, row y.
 Picture mapToPicture(const CityMap& map);
 // Turns a painting back into cells (road pieces get the bare road type 7); false with the reason in
@@ -72,7 +73,7 @@ struct TilePlace {
     int column = 0;
 };
 struct MapSummary {
-    int kindCounts[9] = {};              // cells per legend entry, in legend order
+    int kindCounts[legendSize] = {};     // cells per legend entry, in legend order
     std::vector<TilePlace> wrongPieces;  // road pieces whose type is not 7 + their neighbour mask
     int roadTiles = 0;
     struct RoadPiece {

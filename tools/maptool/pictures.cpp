@@ -8,26 +8,26 @@
 #include "camera/camera.h"
 #include "tools/maptool/maptool.h"
 
-// Tall buildings are dark, low ones light, so heights read at a glance.
-const LegendEntry legend[9] = {
-    {"grass", 0, 0x00, 0xa0, 0x00},
-    {"tall building 1", 1, 0xa0, 0x00, 0x00},
-    {"low building 2", 2, 0xff, 0x80, 0x80},
-    {"tall building 3", 3, 0x00, 0x00, 0xa0},
-    {"low building 4", 4, 0x80, 0x80, 0xff},
-    {"tall building 5", 5, 0xa0, 0x00, 0xa0},
-    {"cliff", 6, 0x80, 0x40, 0x00},
-    {"road", roadBase, 0x80, 0x80, 0x80},
-    {"nothing", nothingType, 0x00, 0x00, 0x00},
+// One entry per tile type up to the bare road, then nothing; named by their tile kind, buildings with their
+// type. Tall buildings are dark, low ones light, so heights read at a glance.
+static LegendEntry entry(TileType type, uint8_t red, uint8_t green, uint8_t blue)
+{
+    const TileKind& kind = tileKind(type);
+    const bool block = kind.shape == TileShape::tallBlock || kind.shape == TileShape::lowBlock;
+    return {block ? std::string(kind.name) + " " + std::to_string(type) : kind.name, type, red, green, blue};
+}
+const LegendEntry legend[legendSize] = {
+    entry(0, 0x00, 0xa0, 0x00),        entry(1, 0xa0, 0x00, 0x00), entry(2, 0xff, 0x80, 0x80),
+    entry(3, 0x00, 0x00, 0xa0),        entry(4, 0x80, 0x80, 0xff), entry(5, 0xa0, 0x00, 0xa0),
+    entry(6, 0x80, 0x40, 0x00),        entry(roadBase, 0x80, 0x80, 0x80),
+    entry(nothingType, 0x00, 0x00, 0x00),
 };
-static const int roadEntry = 7;
-static const int nothingEntry = 8;
 
 int legendIndexOf(TileType type)
 {
-    if (type <= 6)
+    if (type < roadBase)
         return int(type);
-    return isRoad(type) ? roadEntry : nothingEntry;
+    return isRoad(type) ? int(roadBase) : legendSize - 1;
 }
 
 static void putPixel(Picture* picture, int x, int y, const uint8_t* rgb)
@@ -121,7 +121,7 @@ bool pictureToMap(const Picture& picture, CityMap* map, std::string* error)
         lines += line;
         if (!file || file->rounded) {
             std::snprintf(line, sizeof line, ", nearest legend colour #%02X%02X%02X (%s)", nearest.red, nearest.green,
-                          nearest.blue, nearest.name);
+                          nearest.blue, nearest.name.c_str());
             lines += line;
         }
     }

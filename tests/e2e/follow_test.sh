@@ -1,6 +1,5 @@
 # The viewer follows its city file: kestra-map import replacing it while the viewer runs shows the new
-# city without a restart; a file rewritten into something that is not a map leaves the city on screen
-# and is reported once on standard error.
+# city without a restart (what a failing file does is left to the map file test).
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 maps="$E2E_TMP/maps"
@@ -16,24 +15,19 @@ e2e_start_viewer follow "$maps" --window city.map
 id=$(e2e_wait_geometry "* * 1280 720")
 e2e_focus "$id"
 read -r x y _ <<<"$(e2e_current_geometry)"
-shot() {
-    import -window root -crop "1280x720+$x+$y" +repage "$1"
+grass_shown() {
+    import -window root -crop "1280x720+$x+$y" "$E2E_TMP/grass.ppm"
+    read -r r g b <<<"$(e2e_pixel "$E2E_TMP/grass.ppm" 640 700)"
+    [ "$g" -gt $((r + 15)) ] && [ "$g" -gt $((b + 15)) ]
 }
-shot "$E2E_TMP/grass.ppm"
+e2e_poll "$E2E_TIMEOUT" grass_shown || e2e_fail "no frame of the grass city"
 "$tool" import "$maps/walls.png" -o "$maps/city.map" >/dev/null || e2e_fail "kestra-map import"
 # A quarter of the window changes when walls stand where open grass was.
 walls_shown() {
-    shot "$E2E_TMP/walls.ppm"
+    import -window root -crop "1280x720+$x+$y" "$E2E_TMP/walls.ppm"
     e2e_differ "$E2E_TMP/grass.ppm" "$E2E_TMP/walls.ppm" 230400
 }
 e2e_poll "$E2E_TIMEOUT" walls_shown || e2e_fail "the imported city never showed"
-
-echo "not a map" >"$maps/city.map"
-said="kestra: city.map: Invalid map type or version"
-e2e_poll "$E2E_TIMEOUT" grep -qxF "$said" "$E2E_ERR" || e2e_fail "the failing file was not reported"
-shot "$E2E_TMP/kept.ppm"
-! e2e_differ "$E2E_TMP/walls.ppm" "$E2E_TMP/kept.ppm" 23040 || e2e_fail "the city changed after a failing file"
-
 e2e_key Escape
 e2e_wait_exit
-e2e_expect_eq "0 $said" "$E2E_STATUS $(cat "$E2E_ERR")" "exit code and the one report"
+e2e_expect_eq "0 " "$E2E_STATUS $(cat "$E2E_ERR")" "exit code and standard error"

@@ -60,21 +60,41 @@ struct CommandLine {
     bool reference = false;  // KESTRA_RENDERER=reference: frames drawn by the plain per-tile loop
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
+    int timedemoFrames = 0;  // frames, from KESTRA_TIMEDEMO_FRAMES; 0: the whole route
     std::string error;       // what was wrong, for usageError
 };
 extern CommandLine commandLine;
 extern const char* const usageText;
 
-// Reads every argument after the program name, and for a run the value of KESTRA_RENDERER (null when
-// unset); the first mistake makes a usageError, even after --help or --version.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* renderer = nullptr);
+// Reads every argument after the program name; the first mistake makes a usageError, even after --help
+// or --version. With --timedemo, timedemoFrames is the value of KESTRA_TIMEDEMO_FRAMES, and for a run
+// renderer the value of KESTRA_RENDERER (each null when not set).
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames = nullptr,
+                             const char* renderer = nullptr);
+// A folder looked at for the viewer's data, and why it was not taken: ENOENT or ENOTDIR when
+// Data/Grass.bmp is not there, another errno when it is there but cannot be read.
+struct SearchedFolder {
+    std::string folder;
+    int error = 0;
+};
 // The folder holding the viewer's data: dataFolder when given, else the first of the current folder,
 // executableFolder/../share/kestra and executableFolder/run that holds Data/Grass.bmp (in any case).
 // Empty when none does; *searched lists the folders looked at.
 std::string findDataFolder(const std::string& dataFolder, const std::string& executableFolder,
-                           std::vector<std::string>* searched);
+                           std::vector<SearchedFolder>* searched);
+// The message for a start that found no usable data in the folders searched.
+std::string noDataMessage(const std::vector<SearchedFolder>& searched);
 // The whole program for a command line: usage, data lookup, then programMain; the exit code.
 int startViewer(int argc, char** argv);
+// ---- Standard output, in both programs.
+// Writes text to standard output at once; a failure is kept for finishStandardOutput.
+void writeOut(const std::string& text);
+// The exit status once everything is written: status, or 1 in place of 0 after a line on stderr when
+// output was lost for any reason but a reader that went away (a closed pipe ends output quietly).
+int finishStandardOutput(const char* program, int status);
+// Reads text as a whole decimal number from low to high: digits only, no sign, blank or base prefix.
+bool parseWholeNumber(const char* text, uint64_t low, uint64_t high, uint64_t* value);
+
 // The program's entry: runs the viewer and returns the process exit code.
 int programMain();
 // Opens the main window with its context and initialised scene; false after telling the user.

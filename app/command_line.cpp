@@ -1,8 +1,11 @@
 // The command line: options, the folder the viewer runs in, and the exit codes of a start that never opens a window.
 #include "app/app.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -22,12 +25,15 @@ const char* const usageText =
     "  --timedemo       drive a fixed route with vertical sync off, print the frame rate and exit\n"
     "  -h, --help       show this help and exit\n"
     "  -V, --version    show the version and exit\n"
+    "  --               end of the options: what follows is the MAP, even when it starts with '-'\n"
     "\n"
     "Without --data the data is looked up in the current folder, then in the installed data folder\n"
     "(../share/kestra beside the program's folder), then in run/ beside the program in a build tree.\n"
+    "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* renderer)
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames,
+                             const char* renderer)
 {
     CommandLine line;
     auto fail = [&line](const std::string& why) {
@@ -69,6 +75,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
             return fail("unknown option '" + argument + "'");
         }
     }
+    uint64_t frames = 0;
+    if (line.timedemo && timedemoFrames && !parseWholeNumber(timedemoFrames, 1, INT_MAX, &frames))
+        return fail("KESTRA_TIMEDEMO_FRAMES takes a whole number of frames from 1 to " + std::to_string(INT_MAX) +
+                    ", not '" + timedemoFrames + "'");
+    line.timedemoFrames = static_cast<int>(frames);
     if (line.action == CommandLine::run && renderer && *renderer) {
         if (std::string(renderer) != "reference")
             return fail("KESTRA_RENDERER must be 'reference' or unset, not '" + std::string(renderer) + "'");
@@ -77,17 +88,42 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
     return line;
 }
 
-// The textures are what a start cannot do without; the first of them stands for the set.
-static bool holdsData(const fs::path& folder)
+// The textures are what a start cannot do without; the first of them stands for the set. 0 when the
+// folder holds it, else why not (errno).
+static int dataError(const std::string& folder)
 {
-    FILE* grass = openDataFile((folder / "Data/Grass.bmp").c_str());
-    if (grass)
-        std::fclose(grass);
-    return grass != nullptr;
+    FILE* grass = openDataFile((folder + "/Data/Grass.bmp").c_str());
+    if (!grass)
+        return errno ? errno : ENOENT;
+    std::fclose(grass);
+    return 0;
+}
+
+static bool missing(int error)
+{
+    return error == ENOENT || error == ENOTDIR;
+}
+
+std::string noDataMessage(const std::vector<SearchedFolder>& searched)
+{
+    bool allMissing = true;
+    for (const SearchedFolder& place : searched)
+        allMissing = allMissing && missing(place.error);
+    std::string text = allMissing ? "The viewer's textures (Data/) were not found in:\n"
+                                  : "The viewer's textures (Data/) could not be used from:\n";
+    for (const SearchedFolder& place : searched) {
+        text += "  " + place.folder;
+        if (!allMissing)
+            text += missing(place.error)       ? ": not there"
+                    : place.error == EINVAL ? ": Data/Grass.bmp is not a regular file"
+                                            : std::string(": Data/Grass.bmp: ") + std::strerror(place.error);
+        text += "\n";
+    }
+    return text + "Name the folder that holds them with --data DIR.";
 }
 
 std::string findDataFolder(const std::string& dataFolder, const std::string& executableFolder,
-                           std::vector<std::string>* searched)
+                           std::vector<SearchedFolder>* searched)
 {
     std::error_code error;
     std::vector<fs::path> candidates;
@@ -106,22 +142,24 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
         std::string folder = candidate.lexically_normal().string();
         if (folder.size() > 1 && folder.back() == '/')
             folder.pop_back();
-        searched->push_back(folder);
-        if (holdsData(folder))
+        const int error = dataError(folder);
+        searched->push_back({folder, error});
+        if (error == 0)
             return folder;
     }
     return {};
 }
 
-int startViewer(int argc, char** argv)
+static int runViewer(int argc, char** argv)
 {
-    commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::getenv("KESTRA_RENDERER"));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    commandLine = parseCommandLine(arguments, std::getenv("KESTRA_TIMEDEMO_FRAMES"), std::getenv("KESTRA_RENDERER"));
     switch (commandLine.action) {
     case CommandLine::help:
-        std::fputs(usageText, stdout);
+        writeOut(usageText);
         return 0;
     case CommandLine::version:
-        std::printf("kestra %s\n", KESTRA_VERSION);
+        writeOut(std::string("kestra ") + KESTRA_VERSION + "\n");
         return 0;
     case CommandLine::usageError:
         std::fprintf(stderr, "kestra: %s\nTry 'kestra --help'.\n", commandLine.error.c_str());
@@ -135,19 +173,15 @@ int startViewer(int argc, char** argv)
     std::error_code error;
     // Named from where the user stands, before the viewer moves into its data folder.
     if (!commandLine.mapFile.empty()) {
-        cityMapPath = fs::absolute(commandLine.mapFile, error).string();
+        cityMapPath = fs::absolute(commandLine.mapFile, error).lexically_normal().string();
         cityMapName = commandLine.mapFile;
     }
-    std::vector<std::string> searched;
+    std::vector<SearchedFolder> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
-    if (!folder.empty())
-        fs::current_path(folder, error);
+    if (!folder.empty() && (fs::current_path(folder, error), error))
+        searched.back().error = error.value();
     if (folder.empty() || error) {
-        std::string text = "The viewer's textures (Data/) were not found in:\n";
-        for (const std::string& place : searched)
-            text += "  " + place + "\n";
-        text += "Name the folder that holds them with --data DIR.";
-        messageBox(text.c_str(), "ERROR", MessageIcon::exclamation);
+        messageBox(noDataMessage(searched).c_str(), "ERROR", MessageIcon::exclamation);
         return 1;
     }
     // The MAP argument is the user's own choice, and a timed demo measures nothing without its city:
@@ -165,4 +199,10 @@ int startViewer(int argc, char** argv)
     if (commandLine.timedemo)
         viewSettings.vsync = 0;
     return programMain();
+}
+
+int startViewer(int argc, char** argv)
+{
+    prepareStandardStreams();
+    return finishStandardOutput("kestra", runViewer(argc, argv));
 }

@@ -116,8 +116,7 @@ int programMain()
     screenWidth = getScreenWidth();
     screenHeight = getScreenHeight();
     applySizeRule();
-    std::printf("%dx%d\n", windowWidth, windowHeight);
-    std::fflush(stdout);
+    writeOut(std::to_string(windowWidth) + "x" + std::to_string(windowHeight) + "\n");
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
         return 1;
     setSwapInterval(viewSettings.vsync);
@@ -153,8 +152,8 @@ int programMain()
     }
     closeMainWindow();
     if (hooks.timedemo)
-        std::printf("%s%s\n", timedemoReport(timedemoFrameSeconds).c_str(),
-                    hooks.draw == drawFrameReference ? ", reference renderer" : "");
+        writeOut(timedemoReport(timedemoFrameSeconds) + (hooks.draw == drawFrameReference ? ", reference renderer" : "") +
+                 "\n");
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <numeric>
 
@@ -58,8 +57,8 @@ static size_t demoFrames = 0;
 
 void startTimedemo()
 {
-    const char* asked = std::getenv("KESTRA_TIMEDEMO_FRAMES");
-    demoFrames = asked ? std::clamp(std::atoi(asked), 1, timedemoLength()) : timedemoLength();
+    const int length = timedemoLength();
+    demoFrames = size_t(commandLine.timedemoFrames > 0 ? std::min(commandLine.timedemoFrames, length) : length);
     timedemoFrameSeconds.clear();
     timedemoFrameSeconds.reserve(demoFrames);
     lastFrame = std::chrono::steady_clock::now();

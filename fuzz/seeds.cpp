@@ -107,7 +107,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string out = argv[1];
-    for (const char* sub : {"", "/map", "/bmp", "/tga"})
+    for (const char* sub : {"", "/map", "/bmp", "/tga", "/path"})
         mkdir((out + sub).c_str(), 0755);
 
     Bytes map = mapFile(2, mapSize, mapSize);
@@ -178,7 +178,15 @@ int main(int argc, char** argv)
         {"depth-16", tgaFile(2, 2, 2, 16)},
     };
 
+    // Path pieces as path_fuzz.cpp reads them: 0 "/", 1 ".", 2 "..", 3 "d", 4 "D", 5 "f", 6 "F", 7 "e", ...
+    const std::pair<const char*, Bytes> paths[] = {
+        {"exact", {3, 0, 5}}, {"twin-folder", {4, 0, 6}}, {"dots", {1, 0, 15, 14, 3, 0, 10}},
+        {"up", {7, 0, 2, 0, 11}}, {"fifo", {13}}, {"missing", {3, 0, 9}}, {"absolute", {0, 3}},
+    };
+
     bool ok = true;
+    for (const auto& [name, bytes] : paths)
+        ok = writeFile(out + "/path/" + name, bytes) && ok;
     for (const auto& [name, bytes] : maps)
         ok = writeFile(out + "/map/" + name, bytes) && ok;
     for (const auto& [name, bytes] : bmps)

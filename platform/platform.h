@@ -54,9 +54,16 @@ struct Msg {
 
 using WindowProc = intptr_t (*)(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+// ---- Process start.
+// Opens the null device on each of the standard descriptors 0, 1 and 2 that is closed, so that no file
+// or connection opened later takes its place, and makes a write to a pipe without a reader fail with
+// EPIPE instead of ending the process. Called first, before anything opens a file or a connection.
+void prepareStandardStreams();
+
 // ---- Display and program location.
 // Starts the window system; false with the reason in *problem when no display can be reached. A
-// headless driver (offscreen, dummy) counts only when SDL_VIDEODRIVER names it.
+// headless driver (offscreen, dummy) counts only when SDL_VIDEODRIVER names it. From then on an X
+// error or a lost X connection ends the process with status 1 after one line on stderr naming it.
 bool reachDisplay(std::string* problem);
 // Folder of the running executable, ending in '/'; empty when it cannot be found.
 std::string executableFolder();
@@ -73,11 +80,16 @@ void setCursorPos(int x, int y);
 // Shows or hides the mouse cursor over the program's windows (ShowCursor).
 void showCursor(bool show);
 
-// ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text".
+// ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text",
+// whole; the box shows it cut to fit (boxText). Under a headless driver no box is shown.
 enum class MessageIcon { exclamation, information };
 void messageBox(const char* text, const char* caption, MessageIcon icon);
 // false: messageBox writes stderr only and waits on no one (unattended runs such as the timed demo).
 void showMessageBoxes(bool show);
+// The text a box shows: at most boxLines lines of at most boxColumns characters, each cut line and a
+// cut text ending in "...".
+constexpr size_t boxLines = 24, boxColumns = 100;
+std::string boxText(const std::string& text);
 
 // ---- Window class, window, surface, pixel format and context, in the order the opening uses them.
 // Makes the windowing system ready and routes dispatched messages to proc; false on failure.
@@ -133,11 +145,14 @@ intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wPara
 void postQuitMessage(int exitCode);
 
 // ---- Data files. Both open for reading only a regular file, and never block on a FIFO or device;
-// otherwise they return null with errno set, EINVAL for a folder, FIFO, device or socket.
+// otherwise they return null with errno set: ENOENT or ENOTDIR when it is missing, EINVAL for a
+// folder, FIFO, device or socket, and the system's reason (EACCES, ENAMETOOLONG...) otherwise.
 // Opens exactly path (the tools' inputs).
 FILE* openRegularFile(const char* path);
 // Opens a data file by a path as the program names it ("Data/Grass.bmp", "data/Terminal8.tga").
-// A path that does not exist as written is matched component by component, ignoring case.
+// Empty and "." components are dropped; then each component is taken as written when that exists,
+// else as the first name in its folder (in byte order) equal to it ignoring case. No other spelling
+// is tried, so the work is linear in the path; a path longer than the system allows is ENAMETOOLONG.
 FILE* openDataFile(const char* path);
 
 // A bitmap as Windows' LoadImage leaves it: 24-bit blue-green-red pixels, rows bottom to top,

@@ -1,87 +1,76 @@
 // SDL2 backend of the data-file part of the platform contract: opening regular files only,
-// case-insensitive path resolution, bounded BMP reading into the bottom-up 24-bit layout, and BMP
+// case-insensitive path lookup, bounded BMP reading into the bottom-up 24-bit layout, and BMP
 // writing for the tools.
 #include "platform/platform.h"
 
 #include <SDL.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
-static bool pathExists(const std::string& path)
+// The first name in folder (empty: the current one) equal to name ignoring case, in byte order so that
+// the choice does not depend on the listing's order; empty with errno set when there is none.
+static std::string caseMatch(const std::string& folder, const std::string& name)
 {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-// Names in directory dir that equal name ignoring case, the exact spelling first, the rest sorted
-// so that the choice does not depend on the directory's listing order.
-static std::vector<std::string> matchingEntries(const std::string& dir, const std::string& name)
-{
-    std::vector<std::string> found;
-    DIR* listing = ::opendir(dir.empty() ? "." : dir.c_str());
+    DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!listing)
-        return found;
+        return {};
+    std::string found;
     while (const dirent* entry = ::readdir(listing)) {
-        if (name != entry->d_name && ::strcasecmp(name.c_str(), entry->d_name) == 0)
-            found.emplace_back(entry->d_name);
+        if (::strcasecmp(name.c_str(), entry->d_name) == 0 && (found.empty() || found > entry->d_name))
+            found = entry->d_name;
     }
     ::closedir(listing);
-    std::sort(found.begin(), found.end());
-    if (pathExists(dir + name))
-        found.insert(found.begin(), name);
+    errno = ENOENT;
     return found;
 }
 
-// Depth-first over the case-insensitive candidates of each component, so that "data" and "Data"
-// side by side are both tried. prefix ends in '/' or is empty.
-static bool resolveFrom(const std::string& prefix, const std::vector<std::string>& parts, size_t index,
-                        std::string* out)
-{
-    if (index == parts.size()) {
-        *out = prefix.empty() ? "." : prefix.substr(0, prefix.size() - 1);
-        return true;
-    }
-    const std::string& part = parts[index];
-    if (part.empty() || part == "." || part == "..")
-        return resolveFrom(prefix + part + "/", parts, index + 1, out);
-    for (const std::string& candidate : matchingEntries(prefix, part)) {
-        if (resolveFrom(prefix + candidate + "/", parts, index + 1, out))
-            return true;
-    }
-    return false;
-}
-
-// The existing file a data path names: the path itself when it exists, else its case-insensitive
-// match; empty when there is none.
+// The existing file a data path names, one component at a time: as written when that exists, else its
+// one case-insensitive match; empty with errno set when there is none.
 static std::string resolveDataPath(const char* path)
 {
-    std::string written(path);
-    if (written.empty() || pathExists(written))
-        return written;
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t slash = written.find('/', start);
-        parts.push_back(written.substr(start, slash - start));
-        if (slash == std::string::npos)
-            break;
-        start = slash + 1;
+    std::string resolved = path[0] == '/' ? "/" : "";  // ends in '/' or is empty
+    for (const char* part = path; *part;) {
+        const char* end = std::strchr(part, '/');
+        const size_t length = end ? size_t(end - part) : std::strlen(part);
+        const std::string name(part, length);
+        part = end ? end + 1 : part + length;
+        if (name.empty() || name == ".")
+            continue;
+        if (resolved.size() + length >= PATH_MAX) {
+            errno = ENAMETOOLONG;
+            return {};
+        }
+        struct stat info;
+        std::string next = resolved + name;
+        if (::stat(next.c_str(), &info) != 0) {
+            if (errno != ENOENT || name == "..")
+                return {};
+            std::string match = caseMatch(resolved, name);
+            if (match.empty())
+                return {};
+            next = resolved + match;
+        }
+        resolved = next + "/";
     }
-    std::string prefix;
-    if (written[0] == '/') {
-        prefix = "/";
-        parts.erase(parts.begin());
+    if (resolved.empty()) {
+        errno = ENOENT;
+        return {};
     }
-    std::string resolved;
-    return resolveFrom(prefix, parts, 0, &resolved) ? resolved : std::string();
+    // A path written with a trailing slash names a folder, which openRegularFile refuses.
+    const size_t length = std::strlen(path);
+    if (resolved.size() > 1 && path[length - 1] != '/')
+        resolved.pop_back();
+    return resolved;
 }
 
 FILE* openRegularFile(const char* path)
@@ -109,8 +98,8 @@ FILE* openRegularFile(const char* path)
 
 FILE* openDataFile(const char* path)
 {
-    std::string resolved = resolveDataPath(path);
-    return openRegularFile(resolved.empty() ? path : resolved.c_str());
+    const std::string resolved = resolveDataPath(path);
+    return resolved.empty() ? nullptr : openRegularFile(resolved.c_str());
 }
 
 static uint32_t readLe(const uint8_t* b, size_t at, int bytes)

@@ -1,7 +1,11 @@
 // SDL2 backend of the window, context, screen, cursor, message-box and message-queue parts of the platform contract.
 #include "platform/platform.h"
+#include "platform/sdl_backend.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -29,12 +33,19 @@ static bool ensureVideo()
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A full-screen window stays up, and drawing, when another window takes the focus.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    installXErrorHandlers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     // Keep the GL driver loaded for the whole run instead of reloading it for every window (F1).
     // Video is never shut down either: the process exit releases the display connection.
     SDL_GL_LoadLibrary(nullptr);
     return true;
+}
+
+static bool headless(const char* driver)
+{
+    return driver && (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0 ||
+                      SDL_strcasecmp(driver, "evdev") == 0);
 }
 
 // SDL falls back to a driver without any screen when no desktop answers; such a driver is
@@ -44,23 +55,43 @@ static bool headlessDriverUnasked()
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!driver)
         return true;
-    if (SDL_strcasecmp(driver, "offscreen") != 0 && SDL_strcasecmp(driver, "dummy") != 0 &&
-        SDL_strcasecmp(driver, "evdev") != 0)
+    if (!headless(driver))
         return false;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     return !asked || !SDL_strcasestr(asked, driver);
 }
 
+// The window system needs a few descriptors of its own (its connection, the GL driver's device files);
+// with fewer free than this a failed start is blamed on the descriptor limit.
+static constexpr int descriptorsNeeded = 4;
+
+// True when fewer than descriptorsNeeded descriptors can be opened now.
+static bool descriptorsShort()
+{
+    int opened[descriptorsNeeded], count = 0;
+    while (count < descriptorsNeeded && (opened[count] = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
+        ++count;
+    for (int i = 0; i < count; ++i)
+        ::close(opened[i]);
+    return count < descriptorsNeeded;
+}
+
 bool reachDisplay(std::string* problem)
 {
-    if (!ensureVideo()) {
-        *problem = SDL_GetError();
-        return false;
-    }
-    if (!headlessDriverUnasked())
+    const bool reached = ensureVideo();
+    if (reached && !headlessDriverUnasked())
         return true;
-    *problem = "cannot reach an X11 or Wayland desktop; check DISPLAY or WAYLAND_DISPLAY "
-               "(SDL_VIDEODRIVER=offscreen runs the viewer without a screen)";
+    if (descriptorsShort()) {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        *problem = "too few free file descriptors to open a window (the limit is " +
+                   std::to_string(limit.rlim_cur) + "; raise it with ulimit -n)";
+    } else if (!reached) {
+        *problem = SDL_GetError();
+    } else {
+        *problem = "cannot reach an X11 or Wayland desktop; check DISPLAY or WAYLAND_DISPLAY "
+                   "(SDL_VIDEODRIVER=offscreen runs the viewer without a screen)";
+    }
     return false;
 }
 
@@ -126,8 +157,13 @@ void messageBox(const char* text, const char* caption, MessageIcon icon)
     std::fflush(stderr);
     if (!messageBoxesShown)
         return;
+    // A headless driver has no screen to show a box on; SDL would still try its X11 box.
+    const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
+    if (headless(driver))
+        return;
+    installXErrorHandlers();
     Uint32 flags = icon == MessageIcon::exclamation ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
-    SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
+    SDL_ShowSimpleMessageBox(flags, caption, boxText(text).c_str(), nullptr);
 }
 
 // The one registered window class: its name and the procedure its messages go to.

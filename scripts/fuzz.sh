@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 seconds=${FUZZ_SECONDS:-60}
-targets=(map bmp tga)
+targets=(map bmp tga path)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRA_FUZZ=ON -DKESTRA_WERROR=ON \
   -DBUILD_TESTING=OFF >/dev/null

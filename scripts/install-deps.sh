@@ -3,10 +3,10 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
+  libsdl2-dev libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
   libgtest-dev libpng-dev zlib1g-dev
   console-setup-linux
-  xvfb xdotool openbox x11-utils imagemagick
+  xvfb xdotool openbox x11-utils imagemagick python3
   desktop-file-utils man-db gzip
   shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin lintian
   clang libclang-rt-14-dev

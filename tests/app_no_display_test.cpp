@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/app.h"
+#include "platform/platform.h"
 
 TEST(NoDisplay, SdlsFallbackToAHeadlessDriverIsRefusedWithOneAndItsMessageLast)
 {
@@ -17,4 +18,24 @@ TEST(NoDisplay, SdlsFallbackToAHeadlessDriverIsRefusedWithOneAndItsMessageLast)
     const size_t at = err.find("no display: ");
     EXPECT_TRUE(at != std::string::npos && (at == 0 || err[at - 1] == '\n') && err.find('\n', at) == err.size() - 1)
         << err;
+}
+
+TEST(MessageBoxText, LongLinesAndManyLinesAreCutOnCharacterBoundsShortTextsShownAsTheyAre)
+{
+    std::string many, shown;
+    for (int line = 0; line < 30; ++line)
+        many += "line\n";
+    for (size_t line = 0; line < boxLines; ++line)
+        shown += "line\n";
+    const std::string accented = std::string(boxColumns - 4, 'a') + "\xC3\xA9\xC3\xA9\xC3\xA9";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Map could not be loaded.", "Map could not be loaded."},
+        {"a\n\nb\n", "a\n\nb\n"},
+        {std::string(boxColumns, 'w'), std::string(boxColumns, 'w')},
+        {std::string(100000, 'w'), std::string(boxColumns - 3, 'w') + "..."},
+        {accented, std::string(boxColumns - 4, 'a') + "..."},
+        {many, shown + "..."},
+    };
+    for (const auto& [text, box] : cases)
+        EXPECT_EQ(boxText(text), box) << text.substr(0, 40);
 }

@@ -1,6 +1,8 @@
 // The command line: options and their errors, and the folder the viewer takes its data from.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,7 +42,7 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{""}, C::usageError},
     };
     for (const auto& c : cases) {
-        const CommandLine line = parseCommandLine(c.arguments, c.renderer);
+        const CommandLine line = parseCommandLine(c.arguments, nullptr, c.renderer);
         SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments: " << line.error);
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
@@ -80,10 +82,43 @@ TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentInstalledAndBuil
             std::ofstream(folder / "DATA/grass.bmp") << "BM";
         }
         fs::current_path(here);
-        std::vector<std::string> searched;
+        std::vector<SearchedFolder> searched;
         EXPECT_EQ(findDataFolder(c.named.string(), bin.string() + "/", &searched), c.want.string());
         EXPECT_EQ(searched.size(), c.searched);
     }
     fs::current_path(home);
     fs::remove_all(root);
+}
+
+TEST(CommandLine, TimedemoFramesAreAWholeNumberFromOneToIntMaxElseAUsageErrorNamingTheVariable)
+{
+    for (const char* wrong : {"0", "-1", "abc", "", "0x10", "1e3", "2147483648", "18446744073709551616", " 5", "+5"}) {
+        const CommandLine line = parseCommandLine({"--timedemo"}, wrong);
+        EXPECT_EQ(line.action, CommandLine::usageError) << wrong;
+        EXPECT_NE(line.error.find("KESTRA_TIMEDEMO_FRAMES"), std::string::npos) << wrong;
+    }
+    for (auto [text, frames] : {std::pair("1", 1), {"2147483647", INT_MAX}, {"050", 50}})
+        EXPECT_EQ(parseCommandLine({"--timedemo"}, text).timedemoFrames, frames) << text;
+    EXPECT_EQ(parseCommandLine({"--window"}, "abc").action, CommandLine::run) << "read only for the timed demo";
+}
+
+TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
+{
+    char pattern[] = "/tmp/kestra-nodata-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    fs::create_directories(folder / "Data/Grass.bmp");
+    std::vector<SearchedFolder> searched;
+    EXPECT_EQ(findDataFolder(folder.string(), "", &searched), "");
+    ASSERT_EQ(searched.size(), 1u);
+    EXPECT_EQ(searched[0].error, EINVAL) << "a folder where the texture should be";
+    fs::remove_all(folder);
+
+    EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", ENOTDIR}}),
+              "The viewer's textures (Data/) were not found in:\n  /a\n  /b\n"
+              "Name the folder that holds them with --data DIR.");
+    EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", EINVAL}, {"/c", EACCES}}),
+              "The viewer's textures (Data/) could not be used from:\n  /a: not there\n"
+              "  /b: Data/Grass.bmp is not a regular file\n  /c: Data/Grass.bmp: Permission denied\n"
+              "Name the folder that holds them with --data DIR.");
 }

@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/app.h"
 #include "tools/maptool/maptool.h"
 
 namespace fs = std::filesystem;
@@ -56,6 +58,22 @@ std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8
 
 struct ToolRun { int status; std::string out, err; };
 
+// Runs body in a child process after prepare, with stderr on the null device; its exit status or the
+// signal that ended it.
+int inChild(const std::function<void()>& prepare, const std::function<int()>& body)
+{
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(open("/dev/null", O_WRONLY), 2);
+        prepare();
+        _exit(body());
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
+}
+
 // Runs the program's command line in this process and captures what it prints; with prepare, in a
 // child process that runs prepare() first, giving only its exit status or the signal that ended it.
 ToolRun runTool(std::vector<std::string> arguments, const std::function<void()>& prepare = nullptr)
@@ -65,17 +83,8 @@ ToolRun runTool(std::vector<std::string> arguments, const std::function<void()>&
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
-    std::fflush(nullptr);
-    if (pid_t child = prepare ? fork() : -1; child >= 0) {
-        if (child == 0) {
-            dup2(open("/dev/null", O_WRONLY), 2);
-            prepare();
-            _exit(runMapTool(static_cast<int>(arguments.size()), argv.data()));
-        }
-        int status = -1;
-        waitpid(child, &status, 0);
-        return {WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status), "", ""};
-    }
+    if (prepare)
+        return {inChild(prepare, [&] { return runMapTool(static_cast<int>(arguments.size()), argv.data()); }), "", ""};
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int status = runMapTool(static_cast<int>(arguments.size()), argv.data());
@@ -271,10 +280,39 @@ TEST(Program, HelpAndUsageErrors)
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
              {}, {"paint", "x.png"}, {"--version", "--bogus"}, {"-h", "check"}, {"check", "-h", "--bogus"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
              {"export", "a.map"}, {"import", "a.png", "-o"}, {"render", "a.map", "-o", "x.png", "--scale", "0"},
+             {"render", "a.map", "-o", "x.png", "--scale", " 4"}, {"generate", "--seed", "+1"},
              {"generate", "-o", "a.map", "--output", "b.map"}, {"check", "--strict", "a.map", "--strict"}}) {
         ToolRun run = runTool(wrong);
         EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.rfind("kestra-map: ", 0) == 0)
             << testing::PrintToString(wrong) << ": " << run.status << " " << run.out << run.err;
     }
     EXPECT_EQ(dir.entries(), 0u);
+}
+
+// Both programs' standard output full, closed, or a pipe nobody reads; and an output name as long as a
+// folder allows, which leaves no room for a temporary name made by adding to it.
+TEST(Program, StandardOutputIsCheckedAReaderlessPipeEndsItQuietlyAndTheLongestNamesAreWritten)
+{
+    TempDir dir;
+    const std::string longest(NAME_MAX, 'n');
+    EXPECT_EQ(runTool({"generate", "-o", longest}).status, 0);
+    EXPECT_TRUE(fs::is_regular_file(longest));
+    const std::pair<std::function<void()>, int> outputs[] = {
+        {[] { dup2(open("/dev/full", O_WRONLY), 1); }, 1},
+        {[] {
+             int ends[2];
+             (void)!pipe(ends);
+             close(ends[0]);
+             dup2(ends[1], 1);
+         }, 0},
+        {[] { close(1); }, 0},
+    };
+    for (const auto& [prepare, status] : outputs) {
+        EXPECT_EQ(runTool({"--help"}, prepare).status, status);
+        EXPECT_EQ(runTool({"check", longest}, prepare).status, status);
+        char program[] = "kestra", help[] = "--help";
+        char* argv[] = {program, help, nullptr};
+        EXPECT_EQ(inChild(prepare, [&] { return startViewer(2, argv); }), status) << "the viewer";
+    }
+    EXPECT_EQ(dir.entries(), 1u);
 }

@@ -1,7 +1,7 @@
 # One run of the viewer with the bundled city on a 1920x1080 screen: the start-up line, a borderless full
 # screen, sky above and street below, red statistics lines below the title that Insert hides, driving, F3
 # taking the sky away, F1 to a centred framed window and back, and closing through the window manager.
-# Then the timed demo.
+# Then the timed demo, whole and read by a reader that stops early.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 e2e_start_display
@@ -77,3 +77,8 @@ for renderer in "" reference; do
     [[ "$(tr '\n' '|' <"$E2E_OUT")" =~ ^1280x720\|50\ frames,\ .*\ fps\ 1%\ low$note\|$ ]] ||
         e2e_fail "timed demo output with KESTRA_RENDERER='$renderer'"
 done
+
+# Read by a reader that stops after the size line: the figures are dropped quietly, and the exit code stays 0.
+piped=$(cd "$E2E_RUN_DIR" && KESTRA_TIMEDEMO_FRAMES=50 "$E2E_BIN" --timedemo --window 2>"$E2E_TMP/piped.err" |
+    head -n 1; echo "${PIPESTATUS[0]}")
+e2e_expect_eq "1280x720 0 " "$(echo $piped) $(cat "$E2E_TMP/piped.err")" "size line, exit code and stderr through head -n 1"

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
+#include "platform/platform.h"
 #include "tools/maptool/maptool.h"
 
 namespace {
@@ -116,15 +118,9 @@ static int writePngOrSay(const char* path, const Picture& picture, const char* i
 static int runGenerate(const Arguments& arguments)
 {
     uint64_t seed = defaultCitySeed;
-    if (arguments.seed) {
-        char* end = nullptr;
-        errno = 0;
-        unsigned long long value = std::strtoull(arguments.seed, &end, 10);
-        if (arguments.seed[0] < '0' || arguments.seed[0] > '9' || *end != '\0' || errno == ERANGE) {
-            fail("--seed takes a whole number from 0 to 18446744073709551615, not '%s'", arguments.seed);
-            return exitUsage;
-        }
-        seed = value;
+    if (arguments.seed && !parseWholeNumber(arguments.seed, 0, UINT64_MAX, &seed)) {
+        fail("--seed takes a whole number from 0 to 18446744073709551615, not '%s'", arguments.seed);
+        return exitUsage;
     }
     const char* output = arguments.output ? arguments.output : "city.map";
     static CityMap city;
@@ -186,27 +182,17 @@ static int runCheck(const Arguments& arguments)
     return arguments.strict && warnings > 0 ? exitFailure : exitOk;
 }
 
-static bool parseScale(const char* text, int* scale)
-{
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > maxRenderScale)
-        return false;
-    *scale = int(value);
-    return true;
-}
-
 static int runRender(const Arguments& arguments)
 {
-    int scale = defaultRenderScale;
-    if (arguments.scale && !parseScale(arguments.scale, &scale)) {
+    uint64_t scale = defaultRenderScale;
+    if (arguments.scale && !parseWholeNumber(arguments.scale, 1, maxRenderScale, &scale)) {
         fail("--scale takes a whole number from 1 to 32, not '%s'", arguments.scale);
         return exitUsage;
     }
     static CityMap city;
     if (!readMapOrSay(arguments.files[0], &city))
         return exitFailure;
-    return writePngOrSay(arguments.output, renderMap(city, scale), arguments.files[0]);
+    return writePngOrSay(arguments.output, renderMap(city, static_cast<int>(scale)), arguments.files[0]);
 }
 
 static int runExport(const Arguments& arguments)
@@ -424,14 +410,7 @@ static int runCommandLine(int argc, char** argv)
 
 int runMapTool(int argc, char** argv)
 {
-    int status = runCommandLine(argc, argv);
-    // Output lost on a full disk or a closed pipe is a failure, not a success.
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "%s: cannot write standard output: %s\n", program,
-                     errno ? std::strerror(errno) : "write error");
-        std::clearerr(stdout);
-        return exitFailure;
-    }
-    return status;
+    prepareStandardStreams();
+    // Output lost on a full disk is a failure, not a success.
+    return finishStandardOutput(program, runCommandLine(argc, argv));
 }

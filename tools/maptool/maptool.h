@@ -37,7 +37,7 @@ std::string cityPictureSizeError(unsigned width, unsigned height);
 
 // ---- Output files. Replaces the file at path (or, for a symbolic link, the file it leads to) with
 // bytes through a temporary file beside it, renamed over it only once complete and removed on
-// failure or on SIGINT, SIGTERM, SIGHUP and SIGXFSZ. An existing output keeps its mode (and its owner
+// failure or on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGXFSZ. An existing output keeps its mode (and its owner
 // where the user may set it). Refuses a folder, device, FIFO or socket and a file the user cannot
 // write (1), and the file input names, however reached (2), writing nothing. Returns 0, 1 or 2 with
 // the reason in *error.

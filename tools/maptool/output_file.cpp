@@ -16,7 +16,9 @@
 // The temporary file being written, for the signal handlers; set and cleared with the signals blocked.
 static char pendingTemp[PATH_MAX];
 static volatile sig_atomic_t tempPending = 0;
-static const int cleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+static const int cleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
+// The temporary file's name in the output's folder: short, so that it fits wherever the output's does.
+static const char tempName[] = ".kestra-map.XXXXXX";
 
 // Async-signal-safe: removes the temporary file, then lets the signal take its default course.
 static void removeTempAndRaise(int sig)
@@ -110,7 +112,9 @@ int writeOutput(const char* path, const std::vector<uint8_t>& bytes, const char*
                              "; name another output file");
     if (exists && access(target.c_str(), W_OK) != 0)
         return cannot();
-    if (target.size() + 8 > sizeof pendingTemp) {
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    if (folder.size() + sizeof tempName > sizeof pendingTemp) {
         errno = ENAMETOOLONG;
         return cannot();
     }
@@ -125,7 +129,7 @@ int writeOutput(const char* path, const std::vector<uint8_t>& bytes, const char*
     for (size_t i = 0; i < std::size(cleanupSignals); ++i)
         if (sigaction(cleanupSignals[i], nullptr, &saved[i]) == 0 && saved[i].sa_handler != SIG_IGN)
             sigaction(cleanupSignals[i], &cleanup, nullptr);
-    std::snprintf(pendingTemp, sizeof pendingTemp, "%s.XXXXXX", target.c_str());
+    std::snprintf(pendingTemp, sizeof pendingTemp, "%s%s", folder.c_str(), tempName);
     int fd = mkstemp(pendingTemp);
     int failure = fd < 0 ? errno : 0;
     tempPending = fd >= 0;

@@ -33,15 +33,16 @@ struct BenchOptions {
     int frames = 40;       // timed frames per case and renderer
     int warmup = 3;        // untimed frames before them
     int startupRuns = 5;   // fresh contexts timed for start-up, and switches timed
+    int routeEvery = 1;    // every how many frames of the timed demo's route are drawn; 0 skips the route
     std::vector<std::pair<int, int>> sizes{{1280, 720}, {1920, 1080}};  // pixels
 };
 
 // One fixed camera placement; night cases switch daylight off and re-apply fog and light.
 struct Placement {
     const char* name;
-    float x, y, z;   // world units
-    float yaw;       // radians
-    float pitch;     // degrees
+    float x, y, z;  // world units
+    float yaw;      // degrees
+    float pitch;    // degrees
     bool night;
 };
 
@@ -193,8 +194,8 @@ static void placeCamera(const Placement& p)
     camera.x = p.x;
     camera.y = p.y;
     camera.z = p.z;
-    camera.yaw = p.yaw;
-    camera.yawDegrees = static_cast<float>(static_cast<double>(p.yaw) * 180.0 / pi);
+    camera.yaw = static_cast<float>(double(p.yaw) * pi / 180.0);
+    camera.yawDegrees = static_cast<float>(static_cast<double>(camera.yaw) * 180.0 / pi);
     camera.pitch = p.pitch;
     cameraAboveRoofs = camera.y <= -7.0f;
     if (p.night && viewSettings.daylight) {
@@ -212,9 +213,47 @@ static void startFrame()
     glLoadIdentity();
 }
 
-constexpr int rendererCount = 3;
-static const char* const rendererNames[rendererCount] = {"drawFrame", "reference", "batched"};
-static bool (*const renderers[rendererCount])() = {drawFrame, drawFrameReference, drawBatchedFrame};
+// The floor a frame cannot go below in this context: the clear alone, and the clear with one full-screen
+// textured quad (a sky picture, depth-tested, unlit, unfogged), which is about what the visible sky costs.
+static bool drawClear()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    return true;
+}
+
+static bool drawClearAndQuad()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_FOG);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glBindTexture(GL_TEXTURE_2D, textureTable[skySlot0]);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(-1, -1, 0.5f);
+    glTexCoord2f(1, 0);
+    glVertex3f(1, -1, 0.5f);
+    glTexCoord2f(1, 1);
+    glVertex3f(1, 1, 0.5f);
+    glTexCoord2f(0, 1);
+    glVertex3f(-1, 1, 0.5f);
+    glEnd();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    return true;
+}
+
+constexpr int rendererCount = 5;
+enum { fastRenderer, referenceRenderer, batchedRenderer, clearFloor, quadFloor };
+static bool (*const renderers[rendererCount])() = {drawFrame, drawFrameReference, drawBatchedFrame, drawClear,
+                                                   drawClearAndQuad};
 
 // Milliseconds of CPU time a clock has used so far (this thread, or every thread of the process).
 static double cpuMs(clockid_t clock)
@@ -283,28 +322,41 @@ static void differences(int width, int height, PixelDifference* fast, PixelDiffe
     frameTickSource = tickSource;
 }
 
-struct SizeResults {
-    std::vector<double> speedUps;  // reference median / drawFrame median, per case
-    long differing = 0;             // pixels drawFrame draws differently from the reference, over all cases
+// Where drivers are: streets seen along and across, crossings at diagonal yaws, flight and a view from
+// above. Cells are (row, column) of the bundled city; the centre of a cell is 12 * cell + 6.
+static const Placement placements[] = {
+    {"start", 30.0f, -1.5f, 2016.0f, 180.0f, 0.0f, false},
+    {"street-along", 1098.0f, -1.5f, 1074.0f, 90.0f, 0.0f, false},  // row 89 between the crossings
+    {"street-across", 1098.0f, -1.5f, 1074.0f, 0.0f, 0.0f, false},
+    {"crossing-yaw45", 1050.0f, -1.5f, 1074.0f, 45.0f, 0.0f, false},  // rows 89 and column 87 cross
+    {"crossing-yaw120", 1050.0f, -1.5f, 1074.0f, 120.0f, 0.0f, false},
+    {"crossing-yaw200", 1050.0f, -1.5f, 1074.0f, 200.0f, 0.0f, false},
+    {"street-pitched-down", 1098.0f, -1.5f, 1074.0f, 90.0f, 40.0f, false},
+    {"flight-20", 1050.0f, -20.0f, 1074.0f, 45.0f, 0.0f, false},
+    {"aerial-oblique", 1146.0f, -60.0f, 1158.0f, 200.0f, 35.0f, false},
+    {"night-street", 1146.0f, -1.5f, 1014.0f, 0.0f, 0.0f, true},  // column 95; last: it leaves daylight off
 };
 
-static bool runSize(int width, int height, const BenchOptions& options, SizeResults* results)
+// False, with a message, when a placement puts the eye inside a block, where no driver can be.
+static bool checkPlacements()
 {
-    const float centre = 1020.0f;
-    const float halfTurn = static_cast<float>(pi);
-    CameraState start;
-    const Placement placements[] = {
-        {"start", start.x, start.y, start.z, start.yaw, start.pitch, false},
-        {"centre-yaw0", centre, -1.5f, centre, 0.0f, 0.0f, false},
-        {"centre-yaw90", centre, -1.5f, centre, halfTurn / 2.0f, 0.0f, false},
-        {"centre-yaw180", centre, -1.5f, centre, halfTurn, 0.0f, false},
-        {"centre-yaw270", centre, -1.5f, centre, 3.0f * halfTurn / 2.0f, 0.0f, false},
-        {"aerial-30-pitch45", centre, -30.0f, centre, halfTurn, 45.0f, false},
-        {"night-centre", centre, -1.5f, centre, halfTurn, 0.0f, true},  // last: it leaves daylight off
-    };
-    BareContext w;
-    if (openScene(width, height, &w) < 0.0)
-        return false;
+    for (const Placement& p : placements) {
+        const TileType t = mapCell(int(p.z / 12.0f), int(p.x / 12.0f));
+        if (-p.y < tileKind(t).wallHeight) {
+            std::fprintf(stderr, "bench: placement %s stands inside a block (tile type %u)\n", p.name, t);
+            return false;
+        }
+    }
+    return true;
+}
+
+struct SizeResults {
+    std::vector<double> speedUps;  // reference median / drawFrame median, per placement
+    long differing = 0;             // pixels drawFrame draws differently from the reference, over all checks
+};
+
+static bool runPlacements(int width, int height, const BenchOptions& options, SizeResults* results)
+{
     for (const Placement& p : placements) {
         placeCamera(p);
         buildBatches();
@@ -324,20 +376,104 @@ static bool runSize(int width, int height, const BenchOptions& options, SizeResu
         const int fastTiles = tilesDrawn;
         PixelDifference fast, batched;
         differences(width, height, &fast, &batched);
-        const double speedUp = wall[0].medianMs > 0 ? wall[1].medianMs / wall[0].medianMs : 0.0;
+        const double fastMs = wall[fastRenderer].medianMs;
+        const double speedUp = fastMs > 0 ? wall[referenceRenderer].medianMs / fastMs : 0.0;
         results->speedUps.push_back(speedUp);
         results->differing += fast.pixels;
-        std::printf("%4dx%-4d %-18s %4d/%4d | %7.2f %7.2f | %7.2f %7.2f | %7.2f %7.2f | %5.2f %5.2f | %6.2f %6.2f | "
-                    "%6.2f %6.2f | %ld/%d %ld/%d\n",
-                    width, height, p.name, fastTiles, referenceTiles, wall[0].medianMs, wall[0].p95Ms,
-                    wall[1].medianMs, wall[1].p95Ms, wall[2].medianMs, wall[2].p95Ms, speedUp,
-                    wall[0].medianMs > 0 ? wall[2].medianMs / wall[0].medianMs : 0.0, thread[0].medianMs,
-                    thread[1].medianMs, process[0].medianMs, process[1].medianMs, fast.pixels, fast.largest,
-                    batched.pixels, batched.largest);
+        std::printf("%4dx%-4d %-19s %4d/%4d | %7.2f %7.2f | %7.2f %7.2f | %7.2f | %5.2f %5.2f | %5.2f %5.2f | "
+                    "%5.2f | %5.2f %5.2f | %6.2f %6.2f | %ld/%d %ld/%d\n",
+                    width, height, p.name, fastTiles, referenceTiles, fastMs, wall[fastRenderer].p95Ms,
+                    wall[referenceRenderer].medianMs, wall[referenceRenderer].p95Ms, wall[batchedRenderer].medianMs,
+                    wall[clearFloor].medianMs, wall[quadFloor].medianMs, speedUp,
+                    fastMs > 0 ? wall[batchedRenderer].medianMs / fastMs : 0.0,
+                    wall[quadFloor].medianMs > 0 ? fastMs / wall[quadFloor].medianMs : 0.0,
+                    thread[fastRenderer].medianMs, thread[referenceRenderer].medianMs, process[fastRenderer].medianMs,
+                    process[referenceRenderer].medianMs, fast.pixels, fast.largest, batched.pixels, batched.largest);
         std::fflush(stdout);
     }
-    closeScene(&w);
     return true;
+}
+
+// Milliseconds of the slowest hundredth of the frames, as a mean (the timed demo's 1% low, as a time).
+static double slowestPercentMs(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end(), std::greater<>());
+    const size_t count = std::max<size_t>(1, ms.size() / 100);
+    double sum = 0.0;
+    for (size_t i = 0; i < count && i < ms.size(); ++i)
+        sum += ms[i];
+    return ms.empty() ? 0.0 : sum / double(std::min(count, ms.size()));
+}
+
+static std::vector<std::string> routeSummaries;  // one line per size, printed again at the end
+
+// The timed demo's route as the viewer drives it (keys, camera step, switches), every frame drawn by
+// drawFrame and by the reference in turn and compared pixel for pixel.
+static void runRoute(int width, int height, const BenchOptions& options)
+{
+    camera = CameraState{};
+    keyState.fill(0);
+    mouseButtons = MouseButtons{};
+    viewSettings = ViewSettings{};
+    resizeScene(width, height);
+    applyLight();
+    cameraAboveRoofs = camera.y <= -7.0f;
+    uint32_t (*const tickSource)() = frameTickSource;
+    frameTickSource = [] { return frameCounter.lastTick; };  // the same HUD in both frames
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    std::vector<double> ms[2];
+    std::vector<unsigned char> pixels[2];
+    long differing = 0, checked = 0;
+    const int frames = timedemoLength();
+    for (int step = 0; step < frames; ++step) {
+        if (step > 0) {
+            playTimedemoStep(step - 1);
+            updateCamera();
+            applySwitches();
+            moveCamera();
+        }
+        if (step % options.routeEvery)
+            continue;
+        for (int which : {fastRenderer, referenceRenderer}) {
+            startFrame();
+            Clock::time_point start = Clock::now();
+            renderers[which]();
+            glFinish();
+            ms[which].push_back(elapsedMs(start));
+            pixels[which].resize(size_t(width) * height * 4);
+            glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels[which].data());
+        }
+        for (size_t i = 0; i < pixels[0].size(); i += 4)
+            differing += std::memcmp(&pixels[0][i], &pixels[1][i], 4) != 0;
+        ++checked;
+    }
+    frameTickSource = tickSource;
+    const double fastMedian = summarise(ms[fastRenderer]).medianMs, referenceMedian = summarise(ms[referenceRenderer]).medianMs;
+    const double fastLow = slowestPercentMs(ms[fastRenderer]), referenceLow = slowestPercentMs(ms[referenceRenderer]);
+    std::printf("route %dx%d, %ld of %d frames: drawFrame median %.2f, slowest 1%% %.2f | reference median %.2f, "
+                "slowest 1%% %.2f (ms)\n",
+                width, height, checked, frames, fastMedian, fastLow, referenceMedian, referenceLow);
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "summary: route speed-up over reference: median %.2f, slowest 1%% %.2f at %dx%d; differing pixels: %ld",
+                  fastMedian > 0 ? referenceMedian / fastMedian : 0.0, fastLow > 0 ? referenceLow / fastLow : 0.0, width,
+                  height, differing);
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+    routeSummaries.push_back(line);
+}
+
+static bool runSize(int width, int height, const BenchOptions& options, SizeResults* results)
+{
+    BareContext w;
+    if (openScene(width, height, &w) < 0.0)
+        return false;
+    const bool ok = checkPlacements() && runPlacements(width, height, options, results);
+    if (ok && options.routeEvery > 0)
+        runRoute(width, height, options);
+    closeScene(&w);
+    return ok;
 }
 
 // The real viewer from exec to its exit after the first presented frame, on a private Xvfb screen.
@@ -457,8 +593,9 @@ static bool parseCount(const char* text, int low, int* out)
 }
 
 static const char* const usage =
-    "usage: frame [--frames N] [--warmup N] [--startup-runs N] [--sizes WxH[,WxH...]] [RUN_DIR]\n"
-    "  environment: KESTRA_BENCH_FRAMES, KESTRA_BENCH_WARMUP, KESTRA_BENCH_STARTUP_RUNS, KESTRA_BENCH_SIZES\n";
+    "usage: frame [--frames N] [--warmup N] [--startup-runs N] [--route-every N] [--sizes WxH[,WxH...]] [RUN_DIR]\n"
+    "  environment: KESTRA_BENCH_FRAMES, KESTRA_BENCH_WARMUP, KESTRA_BENCH_STARTUP_RUNS, KESTRA_BENCH_ROUTE_EVERY,\n"
+    "  KESTRA_BENCH_SIZES\n";
 
 static bool parseOptions(int argc, char** argv, BenchOptions* options)
 {
@@ -467,6 +604,8 @@ static bool parseOptions(int argc, char** argv, BenchOptions* options)
     if (const char* v = std::getenv("KESTRA_BENCH_WARMUP"); v && !parseCount(v, 0, &options->warmup))
         return false;
     if (const char* v = std::getenv("KESTRA_BENCH_STARTUP_RUNS"); v && !parseCount(v, 1, &options->startupRuns))
+        return false;
+    if (const char* v = std::getenv("KESTRA_BENCH_ROUTE_EVERY"); v && !parseCount(v, 0, &options->routeEvery))
         return false;
     if (const char* v = std::getenv("KESTRA_BENCH_SIZES"); v && !parseSizes(v, &options->sizes))
         return false;
@@ -481,6 +620,9 @@ static bool parseOptions(int argc, char** argv, BenchOptions* options)
                 return false;
         } else if (arg == "--startup-runs" && hasValue) {
             if (!parseCount(argv[++i], 1, &options->startupRuns))
+                return false;
+        } else if (arg == "--route-every" && hasValue) {
+            if (!parseCount(argv[++i], 0, &options->routeEvery))
                 return false;
         } else if (arg == "--sizes" && hasValue) {
             if (!parseSizes(argv[++i], &options->sizes))
@@ -526,9 +668,10 @@ int main(int argc, char** argv)
                 "glFinish; times in ms per frame\n",
                 options.frames, options.warmup);
     std::printf("columns: tiles drawn by drawFrame/reference | drawFrame median p95 | reference median p95 | "
-                "batched median p95 | speed-up of drawFrame over reference, over batched | main-thread CPU "
-                "drawFrame reference | process CPU drawFrame reference | differing pixels/largest channel "
-                "difference against the reference: drawFrame, batched\n");
+                "batched median | floor medians: clear, clear and a full-screen textured quad | drawFrame's speed-up "
+                "over reference, over batched | drawFrame / quad floor | main-thread CPU drawFrame reference | "
+                "process CPU drawFrame reference | differing pixels/largest channel difference against the "
+                "reference: drawFrame, batched\n");
     SizeResults results;
     for (const std::pair<int, int>& size : options.sizes) {
         results = SizeResults{};
@@ -550,8 +693,10 @@ int main(int argc, char** argv)
     std::printf("total benchmark time: %.1f s\n", elapsedMs(begin) / 1000.0);
     std::vector<double> speedUps = results.speedUps;
     std::sort(speedUps.begin(), speedUps.end());
-    std::printf("summary: drawFrame speed-up over reference: median %.2f (min %.2f) at %dx%d; differing pixels: %ld\n",
+    std::printf("placements: drawFrame speed-up over reference: median %.2f (min %.2f) at %dx%d; differing pixels: %ld\n",
                 summarise(speedUps).medianMs, speedUps.front(), options.sizes.back().first,
                 options.sizes.back().second, results.differing);
+    for (const std::string& line : routeSummaries)
+        std::printf("%s\n", line.c_str());
     return 0;
 }

@@ -1,0 +1,119 @@
+// Whole-tile visibility as plain functions: what the view volume keeps, which walls hide which tiles, and
+// each margin on the side that keeps drawFrame's pixels the reference's.
+#include "render/visibility.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+// The viewer's projection (60 degrees, 16:9, near 0.1, far 540) in single precision, looking along -z.
+static View viewAhead()
+{
+    const double f = 1.0 / std::tan(std::numbers::pi / 6.0), n = 0.1, far = 540.0, aspect = 16.0 / 9.0;
+    const float projection[16] = {float(f / aspect), 0, 0, 0, 0, float(f), 0, 0, 0, 0, float((far + n) / (n - far)), -1,
+                                  0, 0, float(2.0 * far * n / (n - far)), 0};
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    return makeView(projection, identity);
+}
+
+// A square whose nearest edge (z = -near) spans x from x0 to x0 + width, reaching depth near + depth.
+static Square ahead(double x0, double near, double width = 12.0, double depth = 12.0)
+{
+    return {x0, x0 + width, -near - depth, -near};
+}
+
+TEST(Visibility, ViewVolumeKeepsBoxesWithinSinglePrecisionOfItsPlanes)
+{
+    const View view = viewAhead();
+    const double halfWidth = std::tan(std::numbers::pi / 6.0) * 16.0 / 9.0;  // x / depth at the left plane
+    const struct {
+        const char* what;
+        Square square;
+        bool outside;
+    } cases[] = {
+        {"ahead", ahead(-6, 10), false},
+        {"behind the eye", {-6, 6, 1, 13}, true},
+        // A box a hair beyond a plane may lie on it in GL's single-precision transform; on the far plane its
+        // fragments sit at the cleared depth, which GL_LEQUAL lets through.
+        {"1e-4 beyond the far plane", ahead(-6, 540.0001), false},
+        {"a unit beyond the far plane", ahead(-6, 541), true},
+        {"1e-4 left of the left plane", ahead(-50 * halfWidth - 1e-4 - 12, 38), false},
+        {"two units left of the left plane", ahead(-50 * halfWidth - 2 - 12, 38), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(outsideView(view, c.square, -1.5, 10.5), c.outside) << c.what;
+}
+
+TEST(Visibility, SkyReachesTheClearedDepthWhereA16BitBufferRoundsItThere)
+{
+    const View view = viewAhead();
+    const struct {
+        double depth;  // eye depth, along -z
+        bool reaches;
+    } cases[] = {
+        {-10, false},  // behind the eye
+        {300, false},
+        {530, true},  // stored as 65535 in a 16-bit buffer, the cleared value, although in front of the far plane
+        {600, true},  // beyond the far plane
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(reachesClearedDepth(view, 0, 0, -c.depth), c.reaches) << c.depth;
+}
+
+TEST(Visibility, OcclusionNeedsAnEyeBetweenTheGroundAndTheTallTops)
+{
+    for (auto [eye, any] : {std::pair{0.0, false}, {1.5, true}, {11.9, true}, {12.0, false}, {30.0, false}})
+        EXPECT_EQ(clearOccluders(eye), any) << eye;
+}
+
+// One tall or low block ahead of the eye, and a tile behind it: hidden only when every fragment of the tile
+// lies behind the block's walls by more than each margin.
+TEST(Visibility, TilesBehindABlockAreHiddenOnlyBeyondEveryMargin)
+{
+    const View view = viewAhead();
+    const double edge = std::atan(0.6);  // the block's edge, seen from the eye, off the view axis (radians)
+    auto edgeAt = [](double angle, double near) { return near * std::tan(angle) - 12.0; };  // x0 of a tile
+    const struct {
+        const char* what;
+        double eye, wallHeight;
+        Square tile;
+        double tileHeight;
+        bool hidden;
+    } cases[] = {
+        {"ground straight behind", 1.5, 12, ahead(-6, 34), 0, true},
+        {"ground straight behind a low block", 1.5, 7, ahead(-6, 34), 0, true},
+        {"a tall block behind a low one shows its top", 6, 7, ahead(-6, 22), 12, false},
+        {"ground beside the block", 1.5, 12, ahead(8, 34), 0, false},
+        {"ground in front of the block", 1.5, 12, ahead(-6, 2, 12, 7), 0, false},
+        // Angle margin: the tile's edge 0.02 radians inside the block's edge is hidden, 0.002 is not.
+        {"edge well inside the block's", 1.5, 12, ahead(edgeAt(edge - 0.02, 34), 34), 0, true},
+        {"edge within the angle margin", 1.5, 12, ahead(edgeAt(edge - 0.002, 34), 34), 0, false},
+        // Height margin: from 11.9 up, a tall tile right behind a tall block tops it by less than the margin in
+        // sight; a low tile there stays below it.
+        {"low tile behind, eye near the tops", 11.9, 12, ahead(-6, 22), 7, true},
+        {"tall tile behind, eye near the tops", 11.9, 12, ahead(-6, 22), 12, false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(clearOccluders(c.eye)) << c.what;
+        addOccluder(view, ahead(-6, 10), c.wallHeight);
+        EXPECT_EQ(hidden(view, c.tile, -c.eye, c.tileHeight - c.eye), c.hidden) << c.what;
+    }
+}
+
+TEST(Visibility, WallsWithinAUnitOfTheEyeHideNothing)
+{
+    const View view = viewAhead();
+    const struct {
+        const char* what;
+        Square wall;
+    } cases[] = {
+        {"the eye's own block", {-6, 6, -6, 6}},
+        {"half a unit ahead", ahead(-6, 0.5)},
+    };
+    for (const auto& c : cases) {
+        clearOccluders(1.5);
+        addOccluder(view, c.wall, 12);
+        EXPECT_FALSE(hidden(view, ahead(-6, 34), -1.5, -1.5)) << c.what;
+    }
+}

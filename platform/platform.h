@@ -79,6 +79,13 @@ bool getCursorPos(int* x, int* y);
 void setCursorPos(int x, int y);
 // Shows or hides the mouse cursor over the program's windows (ShowCursor).
 void showCursor(bool show);
+// Whether setCursorPos really moves the pointer (Windows: always true). Where it cannot, the mouse
+// turns the view by takeMouseMotion instead of by the cursor's offset from the screen centre.
+bool cursorWarps();
+// Horizontal pointer motion over the program's window since the last call, in pixels, rightwards
+// positive (Windows: the sum of the x changes between successive WM_MOUSEMOVE positions). The first
+// position after the pointer enters the window only sets the reference, so entering is not motion.
+int takeMouseMotion();
 
 // ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text",
 // whole; the box shows it cut to fit (boxText). Under a headless driver no box is shown.

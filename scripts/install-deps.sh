@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libpng-dev zlib1g-dev
   console-setup-linux
   xvfb xdotool openbox x11-utils imagemagick python3
+  sway grim wtype jq libwayland-dev
   desktop-file-utils man-db gzip
   shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin lintian
   clang libclang-rt-14-dev

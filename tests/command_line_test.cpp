@@ -1,5 +1,7 @@
 // The command line: options and their errors, and the folder the viewer takes its data from.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -106,12 +108,27 @@ TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
 {
     char pattern[] = "/tmp/kestra-nodata-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path folder = pattern;
-    fs::create_directories(folder / "Data/Grass.bmp");
+    const fs::path folder = pattern, odd = folder / "odd", closed = folder / "closed";
+    fs::create_directories(odd / "Data/Grass.bmp");
     std::vector<SearchedFolder> searched;
-    EXPECT_EQ(findDataFolder(folder.string(), "", &searched), "");
+    EXPECT_EQ(findDataFolder(odd.string(), "", &searched), "");
     ASSERT_EQ(searched.size(), 1u);
     EXPECT_EQ(searched[0].error, EINVAL) << "a folder where the texture should be";
+    // The data in a folder only its owner may enter, looked for by another user.
+    fs::create_directories(closed / "Data");
+    std::ofstream(closed / "Data/Grass.bmp") << "BM";
+    fs::permissions(closed, fs::perms::owner_all);
+    fs::permissions(folder, fs::perms::all);
+    std::fflush(nullptr);
+    if (const pid_t child = geteuid() == 0 ? fork() : -1; child == 0) {
+        std::vector<SearchedFolder> seen;
+        _exit(setuid(65534) == 0 && findDataFolder(closed.string(), "", &seen).empty() && seen[0].error == EACCES
+                  ? 0 : 1);
+    } else if (child > 0) {
+        int status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(status, 0) << "a folder another user may not enter";
+    }
     fs::remove_all(folder);
 
     EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", ENOTDIR}}),

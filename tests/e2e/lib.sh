@@ -60,13 +60,19 @@ e2e_poll()  # seconds command...
     done
 }
 
-# Starts Xvfb on a free display and openbox inside it; exports DISPLAY.
-e2e_start_display()
+# Starts Xvfb on a free display, without a window manager; exports DISPLAY.
+e2e_start_xvfb()  # [width x height]
 {
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1920x1080}x24" -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     e2e_poll "$E2E_TIMEOUT" test -s "$E2E_TMP/display" || e2e_fail "Xvfb did not start"
     export DISPLAY=":$(head -n 1 "$E2E_TMP/display")"
+}
+
+# Starts Xvfb on a free display and openbox inside it; exports DISPLAY.
+e2e_start_display()
+{
+    e2e_start_xvfb
     openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
     e2e_poll "$E2E_TIMEOUT" eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||

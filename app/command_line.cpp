@@ -27,8 +27,9 @@ const char* const usageText =
     "  -V, --version    show the version and exit\n"
     "  --               end of the options: what follows is the MAP, even when it starts with '-'\n"
     "\n"
-    "Without --data the data is looked up in the current folder, then in the installed data folder\n"
-    "(../share/kestra beside the program's folder), then in run/ beside the program in a build tree.\n"
+    "Without --data the data is looked up in the current folder, then in the program's own folder,\n"
+    "then in the installed data folder (../share/kestra beside the program's folder), then in run/\n"
+    "beside the program in a build tree.\n"
     "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
@@ -128,19 +129,21 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
     std::error_code error;
     std::vector<fs::path> candidates;
     if (!dataFolder.empty()) {
-        candidates.push_back(fs::absolute(dataFolder, error));
+        candidates.push_back(fs::absolute(pathOf(dataFolder), error));
     } else {
         candidates.push_back(fs::current_path(error));
         if (!executableFolder.empty()) {
-            candidates.push_back(fs::path(executableFolder) / "../share/kestra");
-            candidates.push_back(fs::path(executableFolder) / "run");
+            // Beside the program (an unpacked archive), installed, then a build tree.
+            candidates.push_back(pathOf(executableFolder));
+            candidates.push_back(pathOf(executableFolder) / "../share/kestra");
+            candidates.push_back(pathOf(executableFolder) / "run");
         }
     }
     for (const fs::path& candidate : candidates) {
         if (candidate.empty())
             continue;
-        std::string folder = candidate.lexically_normal().string();
-        if (folder.size() > 1 && folder.back() == '/')
+        std::string folder = textOf(candidate.lexically_normal());
+        if (folder.size() > 1 && (folder.back() == '/' || folder.back() == char(fs::path::preferred_separator)))
             folder.pop_back();
         const int error = dataError(folder);
         searched->push_back({folder, error});
@@ -152,8 +155,8 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
 
 static int runViewer(int argc, char** argv)
 {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    commandLine = parseCommandLine(arguments, std::getenv("KESTRA_TIMEDEMO_FRAMES"), std::getenv("KESTRA_RENDERER"));
+    commandLine = parseCommandLine(programArguments(argc, argv), std::getenv("KESTRA_TIMEDEMO_FRAMES"),
+                                   std::getenv("KESTRA_RENDERER"));
     switch (commandLine.action) {
     case CommandLine::help:
         writeOut(usageText);
@@ -173,12 +176,12 @@ static int runViewer(int argc, char** argv)
     std::error_code error;
     // Named from where the user stands, before the viewer moves into its data folder.
     if (!commandLine.mapFile.empty()) {
-        cityMapPath = fs::absolute(commandLine.mapFile, error).lexically_normal().string();
+        cityMapPath = textOf(fs::absolute(pathOf(commandLine.mapFile), error).lexically_normal());
         cityMapName = commandLine.mapFile;
     }
     std::vector<SearchedFolder> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
-    if (!folder.empty() && (fs::current_path(folder, error), error))
+    if (!folder.empty() && (fs::current_path(pathOf(folder), error), error))
         searched.back().error = error.value();
     if (folder.empty() || error) {
         messageBox(noDataMessage(searched).c_str(), "ERROR", MessageIcon::exclamation);

@@ -64,7 +64,7 @@ std::string explainCityMap(const char* path, const std::string& name, CityMap* i
         std::error_code ignored;
         if (error == ENOENT)
             return name + ": no such file";
-        if (std::filesystem::is_directory(path, ignored))
+        if (std::filesystem::is_directory(pathOf(path), ignored))
             return name + ": a folder, not a city map";
         if (error == EINVAL)
             return name + ": not a regular file";

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/platform.h"
+
 std::string cityMapName = "city.map";
 
 namespace {
@@ -27,10 +29,10 @@ static FileStamp stampOf(const std::string& path)
 {
     std::error_code error;
     FileStamp stamp;
-    stamp.size = std::filesystem::file_size(path, error);
+    stamp.size = std::filesystem::file_size(pathOf(path), error);
     if (error)
         return {};
-    stamp.modified = std::filesystem::last_write_time(path, error);
+    stamp.modified = std::filesystem::last_write_time(pathOf(path), error);
     stamp.exists = !error;
     return stamp;
 }

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,6 +60,11 @@ static bool headlessDriverUnasked()
         return false;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     return !asked || !SDL_strcasestr(asked, driver);
+}
+
+std::vector<std::string> programArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 // The window system needs a few descriptors of its own (its connection, the GL driver's device files);

@@ -55,29 +55,31 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
     }
 }
 
-TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentInstalledAndBuildFolders)
+TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalledAndBuildFolders)
 {
     char pattern[] = "/tmp/kestra-lookup-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path root = pattern, home = fs::current_path();
     const fs::path here = root / "here", bin = root / "prefix/bin", share = root / "prefix/share/kestra";
-    const fs::path run = bin / "run", empty = root / "empty";
+    const fs::path run = bin / "run", empty = root / "empty", accented = root / "Stra\u00dfe \u00e9t\u00e9";
     const struct {
         std::vector<fs::path> holding;  // folders given a texture
         fs::path named;                 // --data
         fs::path want;                  // empty: none
         size_t searched;
     } cases[] = {
-        {{here, share, run}, {}, here, 1},
-        {{share, run}, {}, share, 2},
-        {{run}, {}, run, 3},
-        {{}, {}, {}, 3},
+        {{here, bin, share, run}, {}, here, 1},
+        {{bin, share, run}, {}, bin, 2},
+        {{share, run}, {}, share, 3},
+        {{run}, {}, run, 4},
+        {{}, {}, {}, 4},
         {{here, empty}, empty, empty, 1},  // spelt DATA/grass.bmp below: any case will do
         {{here}, empty, {}, 1},
+        {{accented}, accented, accented, 1},
     };
     for (const auto& c : cases) {
         fs::remove_all(root);
-        for (const fs::path& folder : {here, bin, share, empty})
+        for (const fs::path& folder : {here, bin, share, empty, accented})
             fs::create_directories(folder);
         for (const fs::path& folder : c.holding) {
             fs::create_directories(folder / "DATA");

@@ -14,7 +14,7 @@ packages=(
 )
 # The Windows build and its test, without recommends: wine's would add a desktop's worth of fonts,
 # sound and 32-bit libraries.
-lean_packages=(g++-mingw-w64-x86-64-win32 wine wine64)
+lean_packages=(g++-mingw-w64-x86-64-win32 nsis wine wine64)
 missing_of()  # packages...
 {
   local p

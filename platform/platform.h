@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,8 @@ int takeMouseMotion();
 // whole; the box shows it cut to fit (boxText). Under a headless driver no box is shown.
 enum class MessageIcon { exclamation, information };
 void messageBox(const char* text, const char* caption, MessageIcon icon);
+// false: messageBox writes stderr only and waits on no one (unattended runs such as the timed demo).
+void showMessageBoxes(bool show);
 // The text a box shows: at most boxLines lines of at most boxColumns characters, each cut line and a
 // cut text ending in "...".
 constexpr size_t boxLines = 24, boxColumns = 100;
@@ -154,6 +157,11 @@ intptr_t dispatchMessage(const Msg* msg);
 intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Queues WM_QUIT with exitCode as its wParam.
 void postQuitMessage(int exitCode);
+
+// ---- Paths are UTF-8 text throughout the program; std::filesystem takes narrow strings in the
+// system's code page on Windows, so they cross as UTF-8 explicitly.
+std::filesystem::path pathOf(const std::string& text);
+std::string textOf(const std::filesystem::path& path);
 
 // ---- Data files. Both open for reading only a regular file, and never block on a FIFO or device;
 // otherwise they return null with errno set: ENOENT or ENOTDIR when it is missing, EINVAL for a

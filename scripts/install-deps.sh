@@ -8,12 +8,13 @@ packages=(
   console-setup-linux
   xvfb xdotool openbox x11-utils imagemagick python3
   sway grim wtype jq libwayland-dev
-  desktop-file-utils man-db
+  desktop-file-utils man-db gzip
+  shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin lintian
   clang libclang-rt-14-dev
 )
 # The Windows build and its test, without recommends: wine's would add a desktop's worth of fonts,
 # sound and 32-bit libraries.
-lean_packages=(g++-mingw-w64-x86-64-win32 wine wine64)
+lean_packages=(g++-mingw-w64-x86-64-win32 nsis wine wine64)
 missing_of()  # packages...
 {
   local p

@@ -22,11 +22,19 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         C::Action action;
         bool window = false, timedemo = false;
         std::string data = "", map = "";
+        const char* renderer = nullptr;  // KESTRA_RENDERER
+        bool reference = false;
     } cases[] = {
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
-        {{"--window", "--help", "--bogus"}, C::help, true, false, "", ""},
-        {{"--version"}, C::version, false, false, "", ""},
+        {{"--timedemo"}, C::run, false, true, "", "", "reference", true},
+        {{}, C::run, false, false, "", "", "", false},
+        {{}, C::usageError, false, false, "", "", "bogus"},
+        {{"--help"}, C::help, false, false, "", "", "bogus"},
+        {{"--window", "-h", "-V"}, C::help, true},
+        {{"-V", "--help"}, C::version},
+        {{"--window", "--help", "--bogus"}, C::usageError},
+        {{"--version", "a.map", "b.map"}, C::usageError},
         {{"--bogus"}, C::usageError},
         {{"a.map", "b.map"}, C::usageError},
         {{"--window", "--window"}, C::usageError},
@@ -36,13 +44,13 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{""}, C::usageError},
     };
     for (const auto& c : cases) {
-        const CommandLine line = parseCommandLine(c.arguments);
+        const CommandLine line = parseCommandLine(c.arguments, nullptr, c.renderer);
         SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments: " << line.error);
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
         if (c.action != C::usageError) {
-            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile),
-                      std::tie(c.window, c.timedemo, c.data, c.map));
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference),
+                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference));
         }
     }
 }
@@ -126,10 +134,10 @@ TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
     fs::remove_all(folder);
 
     EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", ENOTDIR}}),
-              "The viewer's data (Data/, data/ and city.map) was not found in:\n  /a\n  /b\n"
-              "Name the folder that holds it with --data DIR.");
+              "The viewer's textures (Data/) were not found in:\n  /a\n  /b\n"
+              "Name the folder that holds them with --data DIR.");
     EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", EINVAL}, {"/c", EACCES}}),
-              "The viewer's data (Data/, data/ and city.map) could not be used from:\n  /a: not there\n"
+              "The viewer's textures (Data/) could not be used from:\n  /a: not there\n"
               "  /b: Data/Grass.bmp is not a regular file\n  /c: Data/Grass.bmp: Permission denied\n"
-              "Name the folder that holds it with --data DIR.");
+              "Name the folder that holds them with --data DIR.");
 }

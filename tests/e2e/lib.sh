@@ -25,7 +25,7 @@ e2e_init()
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kestra-e2e.XXXXXX")
     # Clean-up ends every process started here (the viewer is its own process: see e2e_start_viewer),
     # after a script's own e2e_on_exit when it has one.
-    trap 'declare -F e2e_on_exit >/dev/null && e2e_on_exit; kill "${E2E_PIDS[@]}" 2>/dev/null; wait; rm -rf "$E2E_TMP"' EXIT
+    trap 'declare -F e2e_on_exit >/dev/null && e2e_on_exit; kill "${E2E_PIDS[@]}" 2>/dev/null || true; wait; rm -rf "$E2E_TMP"' EXIT
     trap 'exit 1' INT TERM
     unset SDL_VIDEODRIVER WAYLAND_DISPLAY
     # Under the sanitizer build, leaks inside system libraries at exit are not ours to report.

@@ -1,15 +1,16 @@
 # The Windows build (KESTRA_WINDOWS_ZIP, made by scripts/build-windows.sh) unpacked and run under wine
 # on the shared Xvfb screen: the size line, the start-up view equal to the Linux viewer's pixel for
 # pixel outside the frame-rate digits, driving, Insert, F3, F1 there and back, Escape; a missing
-# texture; the timed demo from a folder with a non-ASCII name. Skipped (77) when the archive has not
+# texture; the timed demo from a folder with a non-ASCII name; the installer (the archive's name ending in
+# .exe), the installed viewer run from elsewhere, the uninstaller. Skipped (77) when the archive has not
 # been built.
 source "$(dirname "$0")/lib.sh"
 [ -f "${KESTRA_WINDOWS_ZIP:-}" ] || { echo "no Windows build (scripts/build-windows.sh); skipped"; exit 77; }
 e2e_init "$@"
 # The prefix lives beside the archive, made once (it takes seconds), never in ~/.wine. No Mono or
-# Gecko installers, no debug output.
+# Gecko installers, no menu entries in the user's desktop for the installer's, no debug output.
 WINEPREFIX="$(dirname "$(readlink -f "$KESTRA_WINDOWS_ZIP")")/wine"
-export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 e2e_on_exit() { wineserver -k 2>/dev/null || true; }
 [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i && wineserver -w; } >"$E2E_TMP/wineboot.log" 2>&1 ||
     e2e_fail "the wine prefix could not be made"
@@ -91,3 +92,20 @@ e2e_wait_exit
 e2e_expect_eq "0 " "$E2E_STATUS $(cat "$E2E_ERR")" "exit code and messages of the timed demo"
 [[ "$(tr -d '\r' <"$E2E_OUT" | tr '\n' '|')" =~ ^1280x720\|50\ frames,\ .*\ fps\ 1%\ low\|$ ]] ||
     e2e_fail "timed demo output"
+
+# Installed silently into the prefix: a Start-menu entry, the viewer finding its data beside itself
+# when started from another folder, and the uninstaller taking it all away again.
+installed="$WINEPREFIX/drive_c/KestraTest"
+rm -rf "$installed"
+wine "${KESTRA_WINDOWS_ZIP%.zip}.exe" /S '/D=C:\KestraTest' || e2e_fail "the installer failed"
+menu_entry() { find "$WINEPREFIX/drive_c/ProgramData" -name Kestra.lnk | grep -q .; }
+[ -f "$installed/kestra.exe" ] && menu_entry || e2e_fail "no installed viewer or no Start-menu entry"
+mkdir "$E2E_TMP/elsewhere"
+E2E_BIN="$installed/kestra.exe"
+KESTRA_TIMEDEMO_FRAMES=5 e2e_start_viewer installed "$E2E_TMP/elsewhere" --timedemo --window
+e2e_wait_exit
+e2e_expect_eq "0 " "$E2E_STATUS $(cat "$E2E_ERR")" "exit code and messages of the installed viewer"
+# The uninstaller runs a copy of itself and returns at once.
+wine "$installed/Uninstall.exe" /S || e2e_fail "the uninstaller failed"
+e2e_poll "$E2E_TIMEOUT" eval '[ ! -e "$installed/kestra.exe" ] && ! menu_entry' ||
+    e2e_fail "the uninstaller left the viewer or its Start-menu entry"

@@ -21,14 +21,11 @@ constexpr double binWidth = 2.0 * pi / binCount;
 constexpr double noWall = std::numeric_limits<double>::infinity();
 
 // Directions around the eye are split into bins; each bin keeps, per wall height, the largest distance at
-// which any of its directions enters the nearest block of that height, and that block's nearest distance.
-// Seen from outside, a block is entered through one of its walls, which are front faces the reference draws,
-// so a fragment whose sight line hits such a wall at a height inside it, far enough in front to differ in
-// depth, is hidden. From above the roofs too: a sight line that passes below a block's top where it enters
-// the block's square hits a wall.
+// which any of its directions enters the nearest block of that height. Seen from outside, a block is entered
+// through one of its walls, which are front faces the reference draws, so a fragment whose direction hits
+// such a wall at a height inside it, far enough in front to differ in depth, is hidden.
 struct Occluders {
     double entry[2][binCount];  // [low, tall]: horizontal distance, or noWall
-    double nearest[2][binCount];  // the nearest distance of the block whose entry is kept
     double height[2];           // wall tops above the eye
     bool any;
 };
@@ -209,7 +206,7 @@ bool clearOccluders(double eyeHeight)
         }
         binsReady = true;
     }
-    return eyeHeight >= heightMargin * 2.0;
+    return eyeHeight >= heightMargin * 2.0 && occluders.height[1] > heightMargin * 2.0;
 }
 
 void addOccluder(const View& view, const Square& q, double wallHeight)
@@ -219,7 +216,7 @@ void addOccluder(const View& view, const Square& q, double wallHeight)
     // Its walls must be in front of the near plane wherever a visible fragment looks through them, and a
     // wall that hides a visible fragment lies on a ray inside the view itself (rule 6).
     const double top = occluders.height[kind], bottom = top - wallHeight;
-    if (near < 1.0 || near * view.minDepthPerDistance < 1.0 ||
+    if (top <= heightMargin * 2.0 || near < 1.0 || near * view.minDepthPerDistance < 1.0 ||
         outsideBox(view, q.x0, q.x1, bottom, top, q.z0, q.z1))
         return;
     double low = 0.0, high = 0.0;
@@ -232,12 +229,8 @@ void addOccluder(const View& view, const Square& q, double wallHeight)
         const int edge = wrapBin(b);
         const double here = entryDistance(q, binX[edge], binZ[edge]);
         if (b > firstBin) {
-            const int bin = wrapBin(edge - 1);
-            const double entry = std::max(before, here);
-            if (entry < occluders.entry[kind][bin]) {
-                occluders.entry[kind][bin] = entry;
-                occluders.nearest[kind][bin] = near;
-            }
+            double& slot = occluders.entry[kind][wrapBin(edge - 1)];
+            slot = std::min(slot, std::max(before, here));
         }
         before = here;
     }
@@ -260,12 +253,10 @@ bool hidden(const View& view, const Square& q, double bottom, double top)
         const int bin = wrapBin(b);
         bool covered = false;
         for (int kind = 0; kind < 2 && !covered; ++kind) {
-            // The sight lines cross the block's walls between its nearest distance and the bin's entry:
-            // rising ones highest at the entry, falling ones nearest (rule 6).
-            const double entry = occluders.entry[kind][bin], nearest = occluders.nearest[kind][bin];
+            const double entry = occluders.entry[kind][bin];
             const double margin = heightMargin + angleMargin * entry;
             covered = entry != noWall && 1.0 / entry - 1.0 / near > need &&
-                      rise * (rise >= 0.0 ? entry : nearest) <= occluders.height[kind] - margin &&
+                      rise * entry <= occluders.height[kind] - margin && occluders.height[kind] - margin >= 0.0 &&
                       fall * entry >= bottom + margin;
         }
         if (!covered)

@@ -25,7 +25,7 @@ bool outsideView(const View& view, const Square& square, double bottom, double t
 bool clearedDepthBounds(const View& view, const double (*points)[3], int count, double bounds[4]);
 
 // Starts the frame's occluder grid for an eye this high above the ground (world units). False when no wall
-// can hide anything from there (the eye at ground level).
+// can hide anything from there (the eye at ground level or above the tall blocks' tops).
 bool clearOccluders(double eyeHeight);
 // Adds the walls of a block of this height (lowWallHeight or tallWallHeight) standing on the square; walls too near the eye or
 // outside the view are left out.

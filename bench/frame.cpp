@@ -469,6 +469,8 @@ static bool runSize(int width, int height, const BenchOptions& options, SizeResu
     BareContext w;
     if (openScene(width, height, &w) < 0.0)
         return false;
+    std::printf("%dx%d: HUD glyph quads %d pixels wide in drawFrame's runs of quads\n", width, height,
+                fontState.inkWidth);
     const bool ok = checkPlacements() && runPlacements(width, height, options, results);
     if (ok && options.routeEvery > 0)
         runRoute(width, height, options);

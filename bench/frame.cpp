@@ -198,6 +198,7 @@ static void placeCamera(const Placement& p)
     camera.yawDegrees = static_cast<float>(static_cast<double>(camera.yaw) * 180.0 / pi);
     camera.pitch = p.pitch;
     cameraAboveRoofs = camera.y <= -7.0f;
+    resizeScene(windowWidth, windowHeight);  // the start's field of view, whatever the route left
     if (p.night && viewSettings.daylight) {
         viewSettings.daylight = 0;
         applyFog();
@@ -469,8 +470,6 @@ static bool runSize(int width, int height, const BenchOptions& options, SizeResu
     BareContext w;
     if (openScene(width, height, &w) < 0.0)
         return false;
-    std::printf("%dx%d: HUD glyph quads %d pixels wide in drawFrame's runs of quads\n", width, height,
-                fontState.inkWidth);
     const bool ok = checkPlacements() && runPlacements(width, height, options, results);
     if (ok && options.routeEvery > 0)
         runRoute(width, height, options);

@@ -137,27 +137,3 @@ TEST_F(Hud, DrawsItsLinesShadowFirstAtTheirPositions)
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[3].text, "FPS:    60");
 }
-
-// The batched HUD draws only a glyph's left half when every cell's right half is transparent in a 256-texel
-// sheet, where each pixel centre falls on a texel centre.
-TEST(GlyphInk, LeftHalfOnlyWhenEveryRightHalfIsTransparent)
-{
-    const struct {
-        const char* what;
-        int side, inkColumn, inkRow;  // one opaque texel besides the left halves, or -1
-        int width;
-    } cases[] = {
-        {"left halves only", 256, -1, -1, 8},
-        {"column 8 of one cell", 256, 3 * 16 + 8, 80, 16},
-        {"column 15 of the last cell", 256, 255, 255, 16},
-        {"a 128-texel sheet", 128, -1, -1, 16},
-    };
-    for (const auto& c : cases) {
-        std::vector<uint8_t> rgba(size_t(c.side) * c.side * 4, 0);
-        for (int row = 0; row < c.side; ++row)
-            for (int column = 0; column < c.side; ++column)
-                if (column % 16 < 8 || (column == c.inkColumn && row == c.inkRow))
-                    rgba[(size_t(row) * c.side + column) * 4 + 3] = 255;
-        EXPECT_EQ(glyphInkWidth(rgba.data(), c.side, c.side), c.width) << c.what;
-    }
-}

@@ -2,11 +2,9 @@
 #include "text/text.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 FontState fontState;
 
@@ -33,46 +31,20 @@ static const char* tgaProblem(int code, int openError)
     }
 }
 
-// The quad of glyph k, 16 pixels high and width (16, or 8 for the left half of its cell) wide, its left edge
-// at x pixels along the baseline.
-static void emitGlyph(unsigned k, int x, int width = 16)
+// The quad of glyph k, 16 pixels square, its left edge at x pixels along the baseline.
+static void emitGlyph(unsigned k, int x)
 {
-    float s0 = float(k & 15) * cellSide, s1 = s0 + cellSide * float(width) / 16.0f;
+    float s0 = float(k & 15) * cellSide;
     // Unsigned division keeps t0 exactly (k / 16 + 1) / 16.
     float t0 = 1.0f - float((255 - k) / 16) * cellSide;
     glTexCoord2f(s0, t0);
     glVertex2i(x, 0);
-    glTexCoord2f(s1, t0);
-    glVertex2i(x + width, 0);
-    glTexCoord2f(s1, t0 - cellSide);
-    glVertex2i(x + width, 16);
+    glTexCoord2f(s0 + cellSide, t0);
+    glVertex2i(x + 16, 0);
+    glTexCoord2f(s0 + cellSide, t0 - cellSide);
+    glVertex2i(x + 16, 16);
     glTexCoord2f(s0, t0 - cellSide);
     glVertex2i(x, 16);
-}
-
-int glyphInkWidth(const uint8_t* rgba, int width, int height)
-{
-    if (width != 256 || height != 256)
-        return 16;
-    for (int row = 0; row < height; ++row)
-        for (int column = 0; column < width; ++column)
-            if (column % 16 >= 8 && rgba[(size_t(row) * width + column) * 4 + 3] != 0)
-                return 16;
-    return 8;
-}
-
-// The font image's ink width, read back from the texture bound.
-static int boundInkWidth()
-{
-    GLint width = 0, height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    if (width != 256 || height != 256)
-        return 16;
-    std::vector<uint8_t> rgba(size_t(width) * height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return glyphInkWidth(rgba.data(), width, height);
 }
 
 bool buildFont(int width, int height)
@@ -89,7 +61,6 @@ bool buildFont(int width, int height)
         std::fprintf(stderr, "%s: %s; the text is drawn without its font\n", fontImagePath, tgaProblem(loaded, errno));
     fontState.listBase = glGenLists(glyphCount);
     glBindTexture(GL_TEXTURE_2D, fontState.texture);
-    fontState.inkWidth = loaded == tgaLoaded ? boundInkWidth() : 16;
     for (unsigned k = 0; k < unsigned(glyphCount); ++k) {
         glNewList(fontState.listBase + k, GL_COMPILE);
         glBegin(GL_QUADS);
@@ -125,19 +96,13 @@ static void drawText(float x, float y, int set, const char* text, int length, bo
     float baseline = float(fontState.height) - y;
     glTranslated(double(x), double(baseline), 0);
     if (batched) {
-        // Where each pixel centre falls on a texel centre (the window as wide and high as when the font was
-        // built), a glyph's transparent right half leaves its pixels as they are, so only its ink is drawn.
-        GLint viewport[4];
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        const bool oneToOne = viewport[2] == GLint(fontState.width) && viewport[3] == GLint(fontState.height);
-        const int width = oneToOne && x == std::floor(x) && y == std::floor(y) ? fontState.inkWidth : 16;
         glBegin(GL_QUADS);
         for (int i = 0, pen = 0; i < length; ++i) {
             // A byte whose list does not exist draws nothing and does not advance, as glCallLists skips it.
             const int k = int(static_cast<unsigned char>(text[i])) + (set == 0 ? -32 : 96);
             if (k < 0 || k >= glyphCount)
                 continue;
-            emitGlyph(unsigned(k), pen, width);
+            emitGlyph(unsigned(k), pen);
             pen += 8;
         }
         glEnd();

@@ -11,7 +11,6 @@ struct FontState {
     GLuint listBase = 0;   // first of 256 glyph display lists
     uint32_t width = 0;    // pixels, window width when the font was built
     uint32_t height = 0;   // pixels, window height when the font was built
-    int inkWidth = 16;     // texels from the left of each 16-texel cell that hold every glyph's ink
 };
 extern FontState fontState;
 
@@ -48,9 +47,6 @@ constexpr size_t tgaHeaderBytes = 18;
 
 // Loads an uncompressed 8/24/32-bit TGA into texture; 1 on success, 13 if unopenable, another code if rejected.
 int loadTgaTexture(const char* path, GLuint texture);
-// 8 when the RGBA image (width x height texels, rows in order) is a 256-texel sheet of 16 x 16 cells whose
-// columns 8 to 15 are fully transparent in every cell, else 16.
-int glyphInkWidth(const uint8_t* rgba, int width, int height);
 // True for the accepted texture sides 2, 4, ..., 512.
 bool isTextureSide(int side);
 // Decodes and checks the header in the reader's order; tgaLoaded if acceptable, else the rejection code.

@@ -57,6 +57,7 @@ struct CommandLine {
     enum Action { run, help, version, usageError } action = run;
     bool window = false;     // --window: start in the framed window
     bool timedemo = false;   // --timedemo: drive the built-in route, print frame-rate figures, exit
+    bool reference = false;  // KESTRA_RENDERER=reference: frames drawn by the plain per-tile loop
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
     int timedemoFrames = 0;  // frames, from KESTRA_TIMEDEMO_FRAMES; 0: the whole route
@@ -65,9 +66,11 @@ struct CommandLine {
 extern CommandLine commandLine;
 extern const char* const usageText;
 
-// Reads the arguments after the program name; stops at the first error, --help or --version. With
-// --timedemo, timedemoFrames is the value of KESTRA_TIMEDEMO_FRAMES (null: not set).
-CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames = nullptr);
+// Reads every argument after the program name; the first mistake makes a usageError, even after --help
+// or --version. With --timedemo, timedemoFrames is the value of KESTRA_TIMEDEMO_FRAMES, and for a run
+// renderer the value of KESTRA_RENDERER (each null when not set).
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames = nullptr,
+                             const char* renderer = nullptr);
 // A folder looked at for the viewer's data, and why it was not taken: ENOENT or ENOTDIR when
 // Data/Grass.bmp is not there, another errno when it is there but cannot be read.
 struct SearchedFolder {

@@ -20,19 +20,21 @@ const char* const usageText =
     "Usage: kestra [OPTIONS] [MAP]\n"
     "A first-person viewer of a small city. MAP is a city file to drive through instead of city.map.\n"
     "\n"
-    "  --window     start in a 1280-wide window instead of full screen\n"
-    "  --data DIR   the folder holding Data/, data/ and city.map\n"
-    "  --timedemo   drive a fixed route with vertical sync off, print the frame rate and exit\n"
-    "  --help       show this help and exit\n"
-    "  --version    show the version and exit\n"
-    "  --           end of the options: what follows is the MAP, even when it starts with '-'\n"
+    "  --window         start in a 1280-wide window instead of full screen\n"
+    "  --data DIR       the folder holding Data/, data/ and city.map\n"
+    "  --timedemo       drive a fixed route with vertical sync off, print the frame rate and exit\n"
+    "  -h, --help       show this help and exit\n"
+    "  -V, --version    show the version and exit\n"
+    "  --               end of the options: what follows is the MAP, even when it starts with '-'\n"
     "\n"
-    "Without --data the data is looked up in the current folder, then in the installed data folder\n"
-    "(../share/kestra beside the program's folder), then in run/ beside the program in a build tree.\n"
+    "Without --data the data is looked up in the current folder, then in the program's own folder,\n"
+    "then in the installed data folder (../share/kestra beside the program's folder), then in run/\n"
+    "beside the program in a build tree.\n"
     "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames)
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames,
+                             const char* renderer)
 {
     CommandLine line;
     auto fail = [&line](const std::string& why) {
@@ -52,9 +54,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
             mapGiven = true;
         } else if (argument == "--") {
             optionsEnded = true;
-        } else if (argument == "--help" || argument == "--version") {
-            line.action = argument == "--help" ? CommandLine::help : CommandLine::version;
-            return line;
+        } else if (argument == "-h" || argument == "--help" || argument == "-V" || argument == "--version") {
+            // The first of them is acted on, once every argument has proved right.
+            if (line.action == CommandLine::run)
+                line.action = argument == "-h" || argument == "--help" ? CommandLine::help : CommandLine::version;
         } else if (argument == "--window" || argument == "--timedemo") {
             bool& flag = argument == "--window" ? line.window : line.timedemo;
             if (flag)
@@ -78,6 +81,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
         return fail("KESTRA_TIMEDEMO_FRAMES takes a whole number of frames from 1 to " + std::to_string(INT_MAX) +
                     ", not '" + timedemoFrames + "'");
     line.timedemoFrames = static_cast<int>(frames);
+    if (line.action == CommandLine::run && renderer && *renderer) {
+        if (std::string(renderer) != "reference")
+            return fail("KESTRA_RENDERER must be 'reference' or unset, not '" + std::string(renderer) + "'");
+        line.reference = true;
+    }
     return line;
 }
 
@@ -102,8 +110,8 @@ std::string noDataMessage(const std::vector<SearchedFolder>& searched)
     bool allMissing = true;
     for (const SearchedFolder& place : searched)
         allMissing = allMissing && missing(place.error);
-    std::string text = allMissing ? "The viewer's data (Data/, data/ and city.map) was not found in:\n"
-                                  : "The viewer's data (Data/, data/ and city.map) could not be used from:\n";
+    std::string text = allMissing ? "The viewer's textures (Data/) were not found in:\n"
+                                  : "The viewer's textures (Data/) could not be used from:\n";
     for (const SearchedFolder& place : searched) {
         text += "  " + place.folder;
         if (!allMissing)
@@ -112,7 +120,7 @@ std::string noDataMessage(const std::vector<SearchedFolder>& searched)
                                             : std::string(": Data/Grass.bmp: ") + std::strerror(place.error);
         text += "\n";
     }
-    return text + "Name the folder that holds it with --data DIR.";
+    return text + "Name the folder that holds them with --data DIR.";
 }
 
 std::string findDataFolder(const std::string& dataFolder, const std::string& executableFolder,
@@ -121,19 +129,21 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
     std::error_code error;
     std::vector<fs::path> candidates;
     if (!dataFolder.empty()) {
-        candidates.push_back(fs::absolute(dataFolder, error));
+        candidates.push_back(fs::absolute(pathOf(dataFolder), error));
     } else {
         candidates.push_back(fs::current_path(error));
         if (!executableFolder.empty()) {
-            candidates.push_back(fs::path(executableFolder) / "../share/kestra");
-            candidates.push_back(fs::path(executableFolder) / "run");
+            // Beside the program (an unpacked archive), installed, then a build tree.
+            candidates.push_back(pathOf(executableFolder));
+            candidates.push_back(pathOf(executableFolder) / "../share/kestra");
+            candidates.push_back(pathOf(executableFolder) / "run");
         }
     }
     for (const fs::path& candidate : candidates) {
         if (candidate.empty())
             continue;
-        std::string folder = candidate.lexically_normal().string();
-        if (folder.size() > 1 && folder.back() == '/')
+        std::string folder = textOf(candidate.lexically_normal());
+        if (folder.size() > 1 && (folder.back() == '/' || folder.back() == char(fs::path::preferred_separator)))
             folder.pop_back();
         const int error = dataError(folder);
         searched->push_back({folder, error});
@@ -145,8 +155,8 @@ std::string findDataFolder(const std::string& dataFolder, const std::string& exe
 
 static int runViewer(int argc, char** argv)
 {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    commandLine = parseCommandLine(arguments, std::getenv("KESTRA_TIMEDEMO_FRAMES"));
+    commandLine = parseCommandLine(programArguments(argc, argv), std::getenv("KESTRA_TIMEDEMO_FRAMES"),
+                                   std::getenv("KESTRA_RENDERER"));
     switch (commandLine.action) {
     case CommandLine::help:
         writeOut(usageText);
@@ -155,23 +165,37 @@ static int runViewer(int argc, char** argv)
         writeOut(std::string("kestra ") + KESTRA_VERSION + "\n");
         return 0;
     case CommandLine::usageError:
-        std::fprintf(stderr, "kestra: %s\n%s", commandLine.error.c_str(), usageText);
+        std::fprintf(stderr, "kestra: %s\nTry 'kestra --help'.\n", commandLine.error.c_str());
         return 2;
     case CommandLine::run:
         break;
     }
 
+    // Nobody watches a timed demo: a message goes to stderr and never waits for a click.
+    showMessageBoxes(!commandLine.timedemo);
     std::error_code error;
     // Named from where the user stands, before the viewer moves into its data folder.
-    if (!commandLine.mapFile.empty())
-        cityMapPath = fs::absolute(commandLine.mapFile, error).lexically_normal().string();
+    if (!commandLine.mapFile.empty()) {
+        cityMapPath = textOf(fs::absolute(pathOf(commandLine.mapFile), error).lexically_normal());
+        cityMapName = commandLine.mapFile;
+    }
     std::vector<SearchedFolder> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
-    if (!folder.empty() && (fs::current_path(folder, error), error))
+    if (!folder.empty() && (fs::current_path(pathOf(folder), error), error))
         searched.back().error = error.value();
     if (folder.empty() || error) {
         messageBox(noDataMessage(searched).c_str(), "ERROR", MessageIcon::exclamation);
         return 1;
+    }
+    // The MAP argument is the user's own choice, and a timed demo measures nothing without its city:
+    // either must load, or the run ends here, before any window opens. The data folder's city.map of
+    // an ordinary run is only reported, and the city stays all grass.
+    if (!commandLine.mapFile.empty() || commandLine.timedemo) {
+        const std::string problem = explainCityMap(cityMapPath.c_str(), cityMapName, &cityMap);
+        if (!problem.empty()) {
+            messageBox(problem.c_str(), "MAP LOAD ERROR", MessageIcon::information);
+            return 1;
+        }
     }
 
     viewSettings.fullscreen = commandLine.window ? 0 : 1;

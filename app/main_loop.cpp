@@ -3,9 +3,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "camera/camera.h"
+#include "map/map.h"
 #include "platform/platform.h"
 #include "render/render.h"
 
@@ -90,8 +90,8 @@ struct LoopHooks {
 static LoopHooks readLoopHooks()
 {
     LoopHooks hooks;
-    const char* renderer = std::getenv("KESTRA_RENDERER");
-    if (renderer && !std::strcmp(renderer, "reference"))
+    // KESTRA_RENDERER was checked with the command line.
+    if (commandLine.reference)
         hooks.draw = drawFrameReference;
     hooks.firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
     hooks.timedemo = commandLine.timedemo;
@@ -140,6 +140,7 @@ int programMain()
         swapBuffers(hDC);
         if (!goOnAfterFrame(hooks))
             break;
+        followCityMap(getTickCount());
         updateCamera();
         if (!applySwitches())
             return 1;
@@ -151,7 +152,8 @@ int programMain()
     }
     closeMainWindow();
     if (hooks.timedemo)
-        writeOut(timedemoReport(timedemoFrameSeconds) + "\n");
+        writeOut(timedemoReport(timedemoFrameSeconds) + (hooks.draw == drawFrameReference ? ", reference renderer" : "") +
+                 "\n");
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

@@ -129,6 +129,11 @@ void updateCamera()
         camera.pitch -= 1.0f;
 }
 
+float motionTurn(int pixelsRight)
+{
+    return static_cast<float>(pixelsRight) / 1000.0f;
+}
+
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh)
 {
     MouseTurn turn;
@@ -137,12 +142,18 @@ MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPi
     if (cursorX == turn.centreX && cursorY == turn.centreY)
         return turn;
     turn.recentre = true;
-    turn.yawChange = -(static_cast<float>(turn.centreX - cursorX) / 1000.0f);
+    turn.yawChange = motionTurn(cursorX - turn.centreX);
     return turn;
 }
 
 void applyMouseYaw(float& yaw)
 {
+    // Taken every frame, so that motion made while the cursor was being warped is never applied later.
+    const int moved = takeMouseMotion();
+    if (!cursorWarps()) {
+        yaw += motionTurn(moved);
+        return;
+    }
     const int wide = getScreenWidth();
     const int high = getScreenHeight();
     int cursorX = 0;

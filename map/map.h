@@ -101,9 +101,10 @@ constexpr int mapFileBytes = mapHeaderBytes + mapCellBytes;         // 115623
 // Checks a whole map file held in memory and, only if it is valid, copies its cells into *into.
 // Returns null on success, else the message the viewer shows under "MAP LOAD ERROR".
 const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into);
-// Reads and checks the regular file at exactly path, filling *into only when it is valid; null or
-// the message, as above ("Map could not be loaded." for a missing, special or unreadable file).
-const char* readCityMap(const char* path, CityMap* into);
+// Reads the regular file at exactly path into *into only when it is valid. Empty on success, else
+// "NAME: why" for the user: no such file, a folder, not a regular file, a PNG picture (which
+// kestra-map import turns into a map), or the reader's own message for a bad header or a short file.
+std::string explainCityMap(const char* path, const std::string& name, CityMap* into);
 // Reads a city file, found as the viewer finds its data files, into the grid, reporting failures
 // under "MAP LOAD ERROR"; a failure leaves the grid untouched.
 void loadCityMap(const char* path);
@@ -121,6 +122,13 @@ GLuint tileList(TileShape shape);
 
 // The city file every window loads: "city.map" in the working folder unless the command line names another.
 extern std::string cityMapPath;
+// That file as the user knows it (the MAP argument as given, or "city.map"), for messages.
+extern std::string cityMapName;
+// Follows cityMapPath on disk, looking at it at most once a second (nowMs: milliseconds, wrapping at
+// 2^32). When its size or modification time changed since the last look it is read again: a valid file
+// replaces the grid (true), one that fails leaves the grid as it was and its reason goes to stderr,
+// once: the same reason again is not repeated.
+bool followCityMap(uint32_t nowMs);
 // Compiles the four tile lists in the current context, then loads cityMapPath.
 void buildTileLists();
 

@@ -1,8 +1,10 @@
 // The city map file: the grid, and the reader that checks a whole file before it touches the grid.
 #include "map/map.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "platform/platform.h"
@@ -39,7 +41,7 @@ const char* parseCityMap(const unsigned char* bytes, size_t size, CityMap* into)
     return nullptr;
 }
 
-// Reads and checks an open map file, then closes it; null or the message, as readCityMap.
+// Reads and checks an open map file (null: it could not be opened), then closes it; null or the message.
 static const char* readOpenMap(FILE* file, CityMap* into)
 {
     if (!file)
@@ -54,9 +56,30 @@ static const char* readOpenMap(FILE* file, CityMap* into)
     return parseCityMap(bytes.data(), got, into);
 }
 
-const char* readCityMap(const char* path, CityMap* into)
+std::string explainCityMap(const char* path, const std::string& name, CityMap* into)
 {
-    return readOpenMap(openRegularFile(path), into);
+    FILE* file = openRegularFile(path);
+    if (!file) {
+        const int error = errno;
+        std::error_code ignored;
+        if (error == ENOENT)
+            return name + ": no such file";
+        if (std::filesystem::is_directory(pathOf(path), ignored))
+            return name + ": a folder, not a city map";
+        if (error == EINVAL)
+            return name + ": not a regular file";
+        return name + ": " + std::strerror(error);
+    }
+    unsigned char start[8] = {};
+    const bool png = std::fread(start, 1, sizeof start, file) == sizeof start &&
+                     std::memcmp(start, "\x89PNG\r\n\x1a\n", sizeof start) == 0;
+    std::rewind(file);
+    const char* message = readOpenMap(file, into);
+    if (!message)
+        return {};
+    if (png)
+        return name + ": a PNG picture, not a city map; kestra-map import makes one from it";
+    return name + ": " + message;
 }
 
 void loadCityMap(const char* path)

@@ -1,9 +1,11 @@
 // The window-system contract: everything the viewer needs from the desktop, in Windows terms.
-// One backend implements it (SDL2, platform/sdl_*.cpp); no other folder includes SDL.
+// One backend per system implements it (SDL2 in platform/sdl_*.cpp, Win32 and WGL in
+// platform/win32_*.cpp); no other folder includes SDL or windows.h. Every text is UTF-8, paths too.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -58,14 +60,19 @@ using WindowProc = intptr_t (*)(PlatformWindow* window, uint32_t message, uintpt
 // Opens the null device on each of the standard descriptors 0, 1 and 2 that is closed, so that no file
 // or connection opened later takes its place, and makes a write to a pipe without a reader fail with
 // EPIPE instead of ending the process. Called first, before anything opens a file or a connection.
+// On Windows a program without a console of its own writes to the console it was started from, when
+// its output is not redirected.
 void prepareStandardStreams();
+// The program's arguments after its name, as UTF-8 (on Windows read from the wide command line, so that
+// any path can be named).
+std::vector<std::string> programArguments(int argc, char** argv);
 
 // ---- Display and program location.
 // Starts the window system; false with the reason in *problem when no display can be reached. A
 // headless driver (offscreen, dummy) counts only when SDL_VIDEODRIVER names it. From then on an X
 // error or a lost X connection ends the process with status 1 after one line on stderr naming it.
 bool reachDisplay(std::string* problem);
-// Folder of the running executable, ending in '/'; empty when it cannot be found.
+// Folder of the running executable, ending in '/' (also on Windows); empty when it cannot be found.
 std::string executableFolder();
 
 // ---- Screen, time, cursor.
@@ -79,11 +86,20 @@ bool getCursorPos(int* x, int* y);
 void setCursorPos(int x, int y);
 // Shows or hides the mouse cursor over the program's windows (ShowCursor).
 void showCursor(bool show);
+// Whether setCursorPos really moves the pointer (Windows: always true). Where it cannot, the mouse
+// turns the view by takeMouseMotion instead of by the cursor's offset from the screen centre.
+bool cursorWarps();
+// Horizontal pointer motion over the program's window since the last call, in pixels, rightwards
+// positive (Windows: the sum of the x changes between successive WM_MOUSEMOVE positions). The first
+// position after the pointer enters the window only sets the reference, so entering is not motion.
+int takeMouseMotion();
 
 // ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text",
 // whole; the box shows it cut to fit (boxText). Under a headless driver no box is shown.
 enum class MessageIcon { exclamation, information };
 void messageBox(const char* text, const char* caption, MessageIcon icon);
+// false: messageBox writes stderr only and waits on no one (unattended runs such as the timed demo).
+void showMessageBoxes(bool show);
 // The text a box shows: at most boxLines lines of at most boxColumns characters, each cut line and a
 // cut text ending in "...".
 constexpr size_t boxLines = 24, boxColumns = 100;
@@ -141,6 +157,11 @@ intptr_t dispatchMessage(const Msg* msg);
 intptr_t defWindowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Queues WM_QUIT with exitCode as its wParam.
 void postQuitMessage(int exitCode);
+
+// ---- Paths are UTF-8 text throughout the program; std::filesystem takes narrow strings in the
+// system's code page on Windows, so they cross as UTF-8 explicitly.
+std::filesystem::path pathOf(const std::string& text);
+std::string textOf(const std::filesystem::path& path);
 
 // ---- Data files. Both open for reading only a regular file, and never block on a FIFO or device;
 // otherwise they return null with errno set: ENOENT or ENOTDIR when it is missing, EINVAL for a

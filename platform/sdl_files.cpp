@@ -3,6 +3,8 @@
 // writing for the tools.
 #include "platform/platform.h"
 
+#include "platform/bmp_layout.h"
+
 #include <SDL.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -102,81 +104,12 @@ FILE* openDataFile(const char* path)
     return resolved.empty() ? nullptr : openRegularFile(resolved.c_str());
 }
 
-static uint32_t readLe(const uint8_t* b, size_t at, int bytes)
-{
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = v << 8 | b[at + i];
-    return v;
-}
-
-// The bytes from the start of a BMP file that its image needs, judged from the first size bytes of
-// its header, or 0 when the header does not describe a sane image. SDL's reader trusts the header's
-// size and allocates for it before reading a single pixel, and the file may go on far past the
-// image, so neither is read further than this. *exact is false for run-length data, whose size is
-// only bounded: at worst two bytes a pixel and an end-of-line code a row.
-static size_t bmpBytesNeeded(const uint8_t* b, size_t size, bool* exact)
-{
-    constexpr int64_t maxSide = 16384;
-    constexpr int64_t maxPixels = int64_t(1) << 24;
-    constexpr uint32_t maxPixelOffset = 1 << 16;  // headers, masks and a 256-colour palette fit many times
-    if (size < 26 || b[0] != 'B' || b[1] != 'M')
-        return 0;
-    const uint32_t pixelOffset = readLe(b, 10, 4);
-    const uint32_t infoSize = readLe(b, 14, 4);
-    int64_t width, height;
-    uint32_t bitsPerPixel, compression = 0;
-    if (infoSize == 12) {
-        width = readLe(b, 18, 2);
-        height = readLe(b, 20, 2);
-        bitsPerPixel = readLe(b, 24, 2);
-    } else {
-        if (size < 34)
-            return 0;
-        width = static_cast<int32_t>(readLe(b, 18, 4));
-        height = static_cast<int32_t>(readLe(b, 22, 4));
-        bitsPerPixel = readLe(b, 28, 2);
-        compression = readLe(b, 30, 4);
-    }
-    height = height < 0 ? -height : height;
-    if (width < 1 || height < 1 || width > maxSide || height > maxSide || width * height > maxPixels)
-        return 0;
-    if (bitsPerPixel == 0 || bitsPerPixel > 32 || pixelOffset < 26 || pixelOffset > maxPixelOffset)
-        return 0;
-    *exact = compression != 1 && compression != 2;
-    const int64_t pixelBytes = *exact ? (width * bitsPerPixel + 31) / 32 * 4 * height : (2 * width + 2) * height + 2;
-    return size_t(pixelOffset + pixelBytes);
-}
-
-// The bytes of the regular BMP file up to the end of its image; empty when the header is not sane
-// or an uncompressed image is cut short.
-static std::vector<uint8_t> readBmpBytes(FILE* file)
-{
-    struct stat info;
-    std::vector<uint8_t> bytes(34);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-    bool exact = true;
-    size_t needed = bmpBytesNeeded(bytes.data(), bytes.size(), &exact);
-    if (needed == 0 || ::fstat(::fileno(file), &info) != 0 || (exact && needed > size_t(info.st_size)))
-        return {};
-    needed = std::min(needed, size_t(info.st_size));
-    if (needed <= bytes.size())
-        return bytes;
-    const size_t start = bytes.size();
-    bytes.resize(needed);
-    bytes.resize(start + std::fread(bytes.data() + start, 1, needed - start, file));
-    if (exact && bytes.size() < needed)
-        bytes.clear();
-    return bytes;
-}
-
 bool loadBitmap(const char* path, Bitmap* out)
 {
-    FILE* file = openDataFile(path);
-    if (!file)
-        return false;
-    std::vector<uint8_t> bytes = readBmpBytes(file);
-    std::fclose(file);
+    // SDL's reader trusts the header's size and allocates for it before reading a pixel, and the file
+    // may go on far past the image, so it only gets the bytes the header allows.
+    BmpLayout layout;
+    std::vector<uint8_t> bytes = readBmpFile(path, &layout);
     if (bytes.empty())
         return false;
     SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,6 +60,11 @@ static bool headlessDriverUnasked()
         return false;
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     return !asked || !SDL_strcasestr(asked, driver);
+}
+
+std::vector<std::string> programArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 // The window system needs a few descriptors of its own (its connection, the GL driver's device files);
@@ -138,16 +144,60 @@ void setCursorPos(int x, int y)
         SDL_WarpMouseGlobal(x, y);
 }
 
+static bool cursorShown = true;
+
 void showCursor(bool show)
 {
-    if (ensureVideo())
-        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    if (!ensureVideo())
+        return;
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    cursorShown = show;
+    if (show)
+        SDL_SetRelativeMouseMode(SDL_FALSE);
+}
+
+static bool videoDriverIs(const char* name)
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && SDL_strcasecmp(driver, name) == 0;
+}
+
+bool cursorWarps()
+{
+    // A Wayland client cannot move the pointer. Xwayland (an X11 client with a Wayland display beside
+    // it) emulates a move only while the cursor is hidden over its window; with the cursor shown the
+    // pointer stays where the user put it, while X11 reports the asked position until the next motion.
+    if (videoDriverIs("wayland"))
+        return false;
+    return !(videoDriverIs("x11") && cursorShown && std::getenv("WAYLAND_DISPLAY"));
+}
+
+// Pointer motion over the window: the x changes between the positions reported inside it, summed
+// until taken. The reference is dropped whenever the pointer enters or leaves, or a window is made.
+static int motionX = 0;
+static bool haveReference = false;
+static int referenceX = 0;
+
+int takeMouseMotion()
+{
+    int moved = motionX;
+    motionX = 0;
+    return moved;
+}
+
+static bool messageBoxesShown = true;
+
+void showMessageBoxes(bool show)
+{
+    messageBoxesShown = show;
 }
 
 void messageBox(const char* text, const char* caption, MessageIcon icon)
 {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
+    if (!messageBoxesShown)
+        return;
     // A headless driver has no screen to show a box on; SDL would still try its X11 box.
     const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
     if (headless(driver))
@@ -192,6 +242,7 @@ PlatformWindow* createWindow(const char* title, int x, int y, int width, int hei
         return nullptr;
     PlatformWindow* window = new PlatformWindow{w, flags, fullscreen ? 0 : x, fullscreen ? 0 : y};
     SDL_SetWindowData(w, windowDataKey, window);
+    haveReference = false;
     return window;
 }
 
@@ -298,7 +349,15 @@ void showWindow(PlatformWindow* window)
     if (!window)
         return;
     SDL_ShowWindow(window->window);
-    SDL_RaiseWindow(window->window);
+    // On Wayland raising asks for an activation token, which may come back after a failed start has
+    // destroyed the window; sway 1.7 then activates the dead surface and crashes. Wayland compositors
+    // give a new window the keyboard focus themselves.
+    if (!videoDriverIs("wayland"))
+        SDL_RaiseWindow(window->window);
+    // A hidden cursor on Wayland is locked in place, so that turning does not stop at the screen's edge.
+    // Without a pointer on the seat this fails, and the motion of the free pointer turns instead.
+    else if (!cursorShown)
+        SDL_SetRelativeMouseMode(SDL_TRUE);
 }
 
 void swapBuffers(PlatformSurface* surface)
@@ -447,9 +506,27 @@ static void translateWindowEvent(const SDL_WindowEvent& event)
     case SDL_WINDOWEVENT_CLOSE:
         postMessage(window, WM_CLOSE, 0, 0);
         break;
+    case SDL_WINDOWEVENT_ENTER:
+    case SDL_WINDOWEVENT_LEAVE:
+        haveReference = false;
+        break;
     default:
         break;
     }
+}
+
+static void trackMotion(const SDL_MouseMotionEvent& motion)
+{
+    if (!windowOf(motion.windowID))
+        return;
+    if (SDL_GetRelativeMouseMode()) {
+        motionX += motion.xrel;
+        return;
+    }
+    if (haveReference)
+        motionX += motion.x - referenceX;
+    referenceX = motion.x;
+    haveReference = true;
 }
 
 static void translateEvents()
@@ -469,6 +546,9 @@ static void translateEvents()
             break;
         case SDL_WINDOWEVENT:
             translateWindowEvent(e.window);
+            break;
+        case SDL_MOUSEMOTION:
+            trackMotion(e.motion);
             break;
         default:
             break;  // SDL_QUIT only repeats a window's close request

@@ -4,6 +4,8 @@
 // further down.
 #include "render/render.h"
 
+#include <GL/glext.h>
+
 #include <algorithm>
 #include <cmath>
 

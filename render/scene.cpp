@@ -1,6 +1,7 @@
 // The scene's fixed-function state: one-time set-up of a new context, projection, fog and light.
 #include "render/render.h"
 
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <cctype>

@@ -13,7 +13,8 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target kestra-fuzz-seeds "${targets[@]/#/kestra-fuzz-}"
 
-run=build-fuzz/fuzz-run
+# Absolute: the lookup target changes its working folder into its scratch tree.
+run=$PWD/build-fuzz/fuzz-run
 rm -rf "$run"
 mkdir -p "$run"
 build-fuzz/fuzz/kestra-fuzz-seeds "$run/seeds"

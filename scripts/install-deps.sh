@@ -7,15 +7,27 @@ packages=(
   libgtest-dev libpng-dev zlib1g-dev
   console-setup-linux
   xvfb xdotool openbox x11-utils imagemagick python3
-  desktop-file-utils man-db
+  sway grim wtype jq libwayland-dev
+  desktop-file-utils man-db gzip
+  shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin lintian
   clang libclang-rt-14-dev
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The Windows build and its test, without recommends: wine's would add a desktop's worth of fonts,
+# sound and 32-bit libraries.
+lean_packages=(g++-mingw-w64-x86-64-win32 nsis wine wine64)
+missing_of()  # packages...
+{
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t lean_missing < <(missing_of "${lean_packages[@]}")
+[ ${#missing[@]} -eq 0 ] && [ ${#lean_missing[@]} -eq 0 ] && exit 0
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 "${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}"
+[ ${#lean_missing[@]} -eq 0 ] ||
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${lean_missing[@]}"

@@ -1,5 +1,7 @@
 // The command line: options and their errors, and the folder the viewer takes its data from.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -20,11 +22,19 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         C::Action action;
         bool window = false, timedemo = false;
         std::string data = "", map = "";
+        const char* renderer = nullptr;  // KESTRA_RENDERER
+        bool reference = false;
     } cases[] = {
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
-        {{"--window", "--help", "--bogus"}, C::help, true, false, "", ""},
-        {{"--version"}, C::version, false, false, "", ""},
+        {{"--timedemo"}, C::run, false, true, "", "", "reference", true},
+        {{}, C::run, false, false, "", "", "", false},
+        {{}, C::usageError, false, false, "", "", "bogus"},
+        {{"--help"}, C::help, false, false, "", "", "bogus"},
+        {{"--window", "-h", "-V"}, C::help, true},
+        {{"-V", "--help"}, C::version},
+        {{"--window", "--help", "--bogus"}, C::usageError},
+        {{"--version", "a.map", "b.map"}, C::usageError},
         {{"--bogus"}, C::usageError},
         {{"a.map", "b.map"}, C::usageError},
         {{"--window", "--window"}, C::usageError},
@@ -34,40 +44,42 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{""}, C::usageError},
     };
     for (const auto& c : cases) {
-        const CommandLine line = parseCommandLine(c.arguments);
+        const CommandLine line = parseCommandLine(c.arguments, nullptr, c.renderer);
         SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments: " << line.error);
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
         if (c.action != C::usageError) {
-            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile),
-                      std::tie(c.window, c.timedemo, c.data, c.map));
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference),
+                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference));
         }
     }
 }
 
-TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentInstalledAndBuildFolders)
+TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalledAndBuildFolders)
 {
     char pattern[] = "/tmp/kestra-lookup-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path root = pattern, home = fs::current_path();
     const fs::path here = root / "here", bin = root / "prefix/bin", share = root / "prefix/share/kestra";
-    const fs::path run = bin / "run", empty = root / "empty";
+    const fs::path run = bin / "run", empty = root / "empty", accented = root / "Stra\u00dfe \u00e9t\u00e9";
     const struct {
         std::vector<fs::path> holding;  // folders given a texture
         fs::path named;                 // --data
         fs::path want;                  // empty: none
         size_t searched;
     } cases[] = {
-        {{here, share, run}, {}, here, 1},
-        {{share, run}, {}, share, 2},
-        {{run}, {}, run, 3},
-        {{}, {}, {}, 3},
+        {{here, bin, share, run}, {}, here, 1},
+        {{bin, share, run}, {}, bin, 2},
+        {{share, run}, {}, share, 3},
+        {{run}, {}, run, 4},
+        {{}, {}, {}, 4},
         {{here, empty}, empty, empty, 1},  // spelt DATA/grass.bmp below: any case will do
         {{here}, empty, {}, 1},
+        {{accented}, accented, accented, 1},
     };
     for (const auto& c : cases) {
         fs::remove_all(root);
-        for (const fs::path& folder : {here, bin, share, empty})
+        for (const fs::path& folder : {here, bin, share, empty, accented})
             fs::create_directories(folder);
         for (const fs::path& folder : c.holding) {
             fs::create_directories(folder / "DATA");
@@ -98,19 +110,34 @@ TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
 {
     char pattern[] = "/tmp/kestra-nodata-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path folder = pattern;
-    fs::create_directories(folder / "Data/Grass.bmp");
+    const fs::path folder = pattern, odd = folder / "odd", closed = folder / "closed";
+    fs::create_directories(odd / "Data/Grass.bmp");
     std::vector<SearchedFolder> searched;
-    EXPECT_EQ(findDataFolder(folder.string(), "", &searched), "");
+    EXPECT_EQ(findDataFolder(odd.string(), "", &searched), "");
     ASSERT_EQ(searched.size(), 1u);
     EXPECT_EQ(searched[0].error, EINVAL) << "a folder where the texture should be";
+    // The data in a folder only its owner may enter, looked for by another user.
+    fs::create_directories(closed / "Data");
+    std::ofstream(closed / "Data/Grass.bmp") << "BM";
+    fs::permissions(closed, fs::perms::owner_all);
+    fs::permissions(folder, fs::perms::all);
+    std::fflush(nullptr);
+    if (const pid_t child = geteuid() == 0 ? fork() : -1; child == 0) {
+        std::vector<SearchedFolder> seen;
+        _exit(setuid(65534) == 0 && findDataFolder(closed.string(), "", &seen).empty() && seen[0].error == EACCES
+                  ? 0 : 1);
+    } else if (child > 0) {
+        int status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(status, 0) << "a folder another user may not enter";
+    }
     fs::remove_all(folder);
 
     EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", ENOTDIR}}),
-              "The viewer's data (Data/, data/ and city.map) was not found in:\n  /a\n  /b\n"
-              "Name the folder that holds it with --data DIR.");
+              "The viewer's textures (Data/) were not found in:\n  /a\n  /b\n"
+              "Name the folder that holds them with --data DIR.");
     EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", EINVAL}, {"/c", EACCES}}),
-              "The viewer's data (Data/, data/ and city.map) could not be used from:\n  /a: not there\n"
+              "The viewer's textures (Data/) could not be used from:\n  /a: not there\n"
               "  /b: Data/Grass.bmp is not a regular file\n  /c: Data/Grass.bmp: Permission denied\n"
-              "Name the folder that holds it with --data DIR.");
+              "Name the folder that holds them with --data DIR.");
 }

@@ -1,9 +1,11 @@
 // The message queue and the loop's input gate, fed with real SDL events for a headless window: no key or
-// button message is lost however many wait, and a key tapped between two frames is seen by one frame.
+// button message is lost however many wait, a key tapped between two frames is seen by one frame, and
+// pointer motion is summed from where the pointer was first seen over the window.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "app/app.h"
@@ -94,6 +96,29 @@ TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt
         EXPECT_EQ(keyState['A'], steps[k].aHeld) << "step " << k;
         EXPECT_EQ(keyState['B'], steps[k].bHeld) << "step " << k;
         frameTookInput();
+    }
+}
+
+// Pointer motion for turning where the cursor cannot be warped. Each step: an event (0 a motion to x, 1 one
+// over another window, 2 the pointer entering, 3 leaving), then the motion taken. A new window, and each
+// entry and exit, drop the reference, so that the pointer's jump from where it was last seen is no turn.
+TEST_F(InputQueue, MotionSumsTheXChangesOverTheWindowAndTakesNoneFromEnteringIt)
+{
+    EXPECT_TRUE(cursorWarps());  // every desktop but Wayland's moves the pointer, the headless one too
+    const std::tuple<int, int, int> steps[] = {{0, 40, 0},   {0, 45, 5}, {0, 30, -15}, {2, 0, 0},     {0, 300, 0},
+                                               {0, 310, 10}, {3, 0, 0},  {0, 600, 0},  {0, 590, -10}, {1, 500, 0},
+                                               {0, 591, 1}};
+    for (const auto& [kind, x, moved] : steps) {
+        SDL_Event e{};
+        e.type = kind < 2 ? SDL_MOUSEMOTION : SDL_WINDOWEVENT;
+        e.motion.windowID = kind == 1 ? windowID + 100 : windowID;  // the same field of either event
+        e.motion.x = x;
+        e.window.event = kind == 2 ? SDL_WINDOWEVENT_ENTER : SDL_WINDOWEVENT_LEAVE;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Msg msg;
+        while (peekMessage(&msg)) {
+        }
+        EXPECT_EQ(takeMouseMotion(), moved) << kind << " " << x;
     }
 }
 

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <tuple>
@@ -81,6 +83,78 @@ TEST(MapFile, ValidFilesFillTheGridAndEveryFaultShowsItsMessageAndKeepsIt)
              {"14 bytes", cut(14), badType}, {"15 bytes", cut(15), badSize}, {"22 bytes", cut(22), badSize},
              {"no cells", cut(mapHeaderBytes), incomplete}, {"a byte short", cut(mapFileBytes - 1), incomplete}})
         expectFault(what, &bytes, "city.map", message);
+}
+
+// What the user reads about a city file named on a command line: the name as given and the reason.
+TEST(MapFile, AFileThatCannotBeLoadedIsNamedWithItsReason)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kestra-map-why-" + std::to_string(getpid()));
+    fs::create_directory(dir);
+    Bytes cut = validFile(0);
+    cut.resize(100);
+    const std::string jpeg = "\xff\xd8\xff\xe0JFIF", png = "\x89PNG\r\n\x1a\n";
+    std::ofstream(dir / "seed42.png", std::ios::binary) << png;
+    std::ofstream(dir / "photo.map", std::ios::binary) << jpeg;
+    std::ofstream(dir / "cut.map", std::ios::binary) << std::string(cut.begin(), cut.end());
+    for (const auto& [path, why] : {
+             std::pair{dir / "missing.map", "no such file"}, {dir, "a folder, not a city map"},
+             {fs::path("/dev/null"), "not a regular file"},
+             {dir / "seed42.png", "a PNG picture, not a city map; kestra-map import makes one from it"},
+             {dir / "photo.map", "Invalid map type or version"}, {dir / "cut.map", "Map file is incomplete."}}) {
+        cityMap.cells[0] = 1;
+        EXPECT_EQ(explainCityMap(path.c_str(), "NAME", &cityMap), std::string("NAME: ") + why);
+        EXPECT_EQ(cityMap.cells[0], 1u) << "the grid is left as it was";
+    }
+    fs::remove_all(dir);
+}
+
+// The viewer's running city follows its file: a look once a second (the clock wrapping on the way), a
+// rewrite or a replacement read in, a failing file kept out and reported once.
+TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kestra-map-follow-" + std::to_string(getpid()));
+    fs::create_directory(dir);
+    const fs::path path = dir / "mine.map";
+    const auto start = fs::file_time_type::clock::now();
+    int stamp = 0;  // seconds after start of the next write, so that every write has a time of its own
+    auto write = [&](const Bytes& bytes, const fs::path& to) {
+        std::ofstream(to, std::ios::binary) << std::string(bytes.begin(), bytes.end());
+        fs::last_write_time(to, start + std::chrono::seconds(++stamp));
+    };
+    const Bytes notAMap = {'n', 'o', 't'};
+    write(validFile(1), path);
+    cityMapPath = path.string();
+    cityMapName = "mine.map";
+    ASSERT_EQ(explainCityMap(path.c_str(), cityMapName, &cityMap), "");
+    const uint32_t t = 0xFFFFFFFFu - 5500;
+    ASSERT_FALSE(followCityMap(t)) << "the first look takes the file as loaded";
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        uint32_t now;
+        bool replaced;
+        std::string said;
+        TileType firstCell;
+    } steps[] = {
+        {"rewritten, looked at too soon", [&] { write(validFile(100), path); }, t + 999, false, "", 1},
+        {"a second after the last look", [] {}, t + 1000, true, "", 100},
+        {"replaced by a new file", [&] { write(validFile(200), dir / "new"), fs::rename(dir / "new", path); },
+         t + 2000, true, "", 200},
+        {"not a map", [&] { write(notAMap, path); }, t + 3000, false,
+         "kestra: mine.map: Invalid map type or version\n", 200},
+        {"the same fault again", [&] { write(notAMap, path); }, t + 4000, false, "", 200},
+        {"removed", [&] { fs::remove(path); }, t + 5000, false, "kestra: mine.map: no such file\n", 200},
+        {"back, with the clock wrapped", [&] { write(validFile(300), path); }, t + 6000, true, "", 300},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(followCityMap(step.now), step.replaced);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), step.said);
+        EXPECT_EQ(cityMap.cells[0], step.firstCell);
+    }
+    fs::remove_all(dir);
 }
 
 TEST(RoadPieces, EachRoadTileGetsTheMaskOfItsRoadNeighboursInsideTheMap)

@@ -224,7 +224,7 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
     const std::tuple<std::vector<std::string>, Prepare, int, const char*, bool> cases[] = {
         {{"generate", "-o", "city.map"}, none, 0, "", true},
         {{"fix-roads", "city.link"}, none, 0, "", true},
-        {{"check", "short.map"}, none, 1, "MAP LOAD ERROR: Map file is incomplete.", false},
+        {{"check", "nothere.map"}, none, 1, "kestra-map: nothere.map: no such file", false},
         {{"fix-roads", "short.map"}, none, 1, "short.map: Map file is incomplete.", false},
         {{"generate", "-o", "fifo"}, none, 1, "fifo is a FIFO, not a regular file; nothing was written", false},
         {{"generate", "-o", "null.map"}, none, 1, ") is a character device", false},
@@ -270,9 +270,15 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
 TEST(Program, HelpAndUsageErrors)
 {
     TempDir dir;  // whatever a wrong command line would write lands here
-    EXPECT_EQ(runTool({"--help"}).status, 0);
+    for (const auto& [arguments, out] : {std::pair<std::vector<std::string>, std::string>{{"--help"}, "Usage: "},
+                                         {{"-h"}, "Usage: "}, {{"--version"}, "kestra-map 1."},
+                                         {{"-V"}, "kestra-map 1."}}) {
+        ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.substr(0, out.size()), out);
+    }
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
-             {}, {"paint", "x.png"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
+             {}, {"paint", "x.png"}, {"--version", "--bogus"}, {"-h", "check"}, {"check", "-h", "--bogus"}, {"check", "a.map", "b.map"}, {"check", "a.map", "--scale", "2"},
              {"export", "a.map"}, {"import", "a.png", "-o"}, {"render", "a.map", "-o", "x.png", "--scale", "0"},
              {"render", "a.map", "-o", "x.png", "--scale", " 4"}, {"generate", "--seed", "+1"},
              {"generate", "-o", "a.map", "--output", "b.map"}, {"check", "--strict", "a.map", "--strict"}}) {

@@ -10,7 +10,7 @@
 TEST(Timedemo, RouteKeepsToTheStreetsFliesOverTheRoofsAtNightWithoutFogAndLandsAgain)
 {
     ASSERT_TRUE(openTestContext(64, 36));
-    ASSERT_EQ(readCityMap(KESTRA_RUN_DIR "/city.map", &cityMap), nullptr);
+    ASSERT_EQ(explainCityMap(KESTRA_RUN_DIR "/city.map", "city.map", &cityMap), "");
     bool overRoofs = false, nightWithoutFog = false;
     for (int step = 0; step + 1 < timedemoLength(); ++step) {
         playTimedemoStep(step);

@@ -1,5 +1,6 @@
-# Starts that fail, each with its exit code and one message: wrong usage, no data, a missing
-# texture; and a start from an empty folder, which finds the build tree's data and a map named from there.
+# Starts that fail, each with its exit code and one message: wrong usage, no data, a map named on the
+# command line that cannot be loaded (found from the folder the viewer starts in), a missing texture;
+# timed demos, which wait on no message box.
 # Then odd starts and ends: closed standard streams, a headless driver beside a desktop, a data path too
 # long for any box, too few descriptors, and a window destroyed or a connection killed from outside.
 source "$(dirname "$0")/lib.sh"
@@ -8,9 +9,15 @@ e2e_start_display
 
 empty="$E2E_TMP/empty"
 mkdir "$empty"
-e2e_start_viewer usage "$empty" --window --bogus
-e2e_wait_exit
-e2e_expect_eq "2 kestra: unknown option '--bogus'" "$E2E_STATUS $(head -n 1 "$E2E_ERR")" "wrong usage"
+try="Try 'kestra --help'."
+for usage in "--window --bogus|kestra: unknown option '--bogus'" "--version --bogus|kestra: unknown option '--bogus'" \
+    "--window|kestra: KESTRA_RENDERER must be 'reference' or unset, not 'fast'"; do
+    # shellcheck disable=SC2086
+    KESTRA_RENDERER=fast e2e_start_viewer usage "$empty" ${usage%%|*}
+    e2e_wait_exit
+    e2e_expect_eq "2 ${usage#*|}
+$try" "$E2E_STATUS $(cat "$E2E_ERR")" "wrong usage ${usage%%|*}"
+done
 KESTRA_TIMEDEMO_FRAMES=0x10 e2e_start_viewer frames "$empty" --timedemo
 e2e_wait_exit
 e2e_expect_eq "2 kestra: KESTRA_TIMEDEMO_FRAMES takes a whole number of frames from 1 to 2147483647, not '0x10'" \
@@ -19,18 +26,20 @@ e2e_expect_eq "2 kestra: KESTRA_TIMEDEMO_FRAMES takes a whole number of frames f
 e2e_start_viewer nodata "$empty" --data "$empty"
 e2e_dismiss_box "ERROR"
 e2e_wait_exit
-e2e_expect_eq "1 ERROR: The viewer's data (Data/, data/ and city.map) was not found in:
+e2e_expect_eq "1 ERROR: The viewer's textures (Data/) were not found in:
   $empty
-Name the folder that holds it with --data DIR." "$E2E_STATUS $(cat "$E2E_ERR")" "no data"
+Name the folder that holds them with --data DIR." "$E2E_STATUS $(cat "$E2E_ERR")" "no data"
 
 echo "not a map" >"$empty/bad.map"
 e2e_start_viewer elsewhere "$empty" --window bad.map
 e2e_dismiss_box "MAP LOAD ERROR"
-id=$(e2e_wait_geometry "* * * *")
-e2e_focus "$id"
-e2e_key Escape
 e2e_wait_exit
-e2e_expect_eq "0 MAP LOAD ERROR: Invalid map type or version" "$E2E_STATUS $(cat "$E2E_ERR")" "a named map"
+e2e_expect_eq "1 MAP LOAD ERROR: bad.map: Invalid map type or version" "$E2E_STATUS $(cat "$E2E_ERR")" "a named map"
+[ -z "$(cat "$E2E_OUT")" ] || e2e_fail "a window was opened for a map that cannot be loaded"
+
+e2e_start_viewer demo "$empty" --timedemo missing.map
+e2e_wait_exit
+e2e_expect_eq "1 MAP LOAD ERROR: missing.map: no such file" "$E2E_STATUS $(cat "$E2E_ERR")" "a timed demo's map"
 
 folder="$E2E_TMP/run"
 cp -r "$E2E_RUN_DIR" "$folder"
@@ -41,11 +50,20 @@ e2e_dismiss_box "ERROR"
 e2e_wait_exit
 e2e_expect_eq "1 MAP LOAD ERROR: Error loading Data/Road.bmp.
 ERROR: Initialization Failed." "$E2E_STATUS $(grep -v '^$' "$E2E_ERR")" "a missing texture"
+e2e_start_viewer brokendemo "$folder" --timedemo --window
+e2e_wait_exit
+e2e_expect_eq "1 MAP LOAD ERROR: Error loading Data/Road.bmp.
+ERROR: Initialization Failed." "$E2E_STATUS $(grep -v '^$' "$E2E_ERR")" "a timed demo's missing texture"
 
+# A data folder whose own city.map is not a map: reported in a box, and the viewer drives on.
+badcity="$E2E_TMP/badcity"
+mkdir "$badcity"
+ln -s "$E2E_RUN_DIR/Data" "$badcity/Data"
+echo "not a map" >"$badcity/city.map"
 # With standard output or error closed, the display connection must not take the descriptor that
 # the size line or the map's message is then written into.
 for fd in 1 2; do
-    (cd "$E2E_RUN_DIR" && eval "exec $fd>&-" && exec "$E2E_BIN" --window "$empty/bad.map") &
+    (cd "$badcity" && eval "exec $fd>&-" && exec "$E2E_BIN" --window) &
     E2E_VIEWER=$!
     E2E_PIDS+=($E2E_VIEWER)
     e2e_dismiss_box "MAP LOAD ERROR"
@@ -57,7 +75,7 @@ for fd in 1 2; do
 done
 
 # A headless driver asked for while a desktop is there: the message on stderr, no box to wait on.
-SDL_VIDEODRIVER=offscreen KESTRA_TIMEDEMO_FRAMES=1 e2e_start_viewer headless "$empty" --timedemo bad.map
+SDL_VIDEODRIVER=offscreen KESTRA_FIRST_FRAME_ONLY=1 e2e_start_viewer headless "$badcity" --window
 e2e_wait_exit
 e2e_expect_eq "0 MAP LOAD ERROR: Invalid map type or version" "$E2E_STATUS $(cat "$E2E_ERR")" "headless driver"
 

@@ -1,6 +1,7 @@
 # The installed viewer: `cmake --install` of the build folder (KESTRA_BUILD_DIR) into a temporary
-# prefix, which is then moved elsewhere; its desktop entry, icons and manual pages; the viewer started
-# from an empty folder with --window and a map argument, drawing from the installed data.
+# prefix, which is then moved elsewhere; its desktop entry, icons, manual pages and file type, which the
+# desktop's own tools resolve to the viewer; the viewer started from an empty folder with --window and a
+# map argument, drawing from the installed data.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 build=${KESTRA_BUILD_DIR:?KESTRA_BUILD_DIR names the build folder}
@@ -11,16 +12,38 @@ mv "$E2E_TMP/staged" "$prefix"
 
 desktop-file-validate "$prefix/share/applications/kestra.desktop" >"$E2E_TMP/desktop.err" 2>&1 ||
     e2e_fail "desktop entry"
-e2e_expect_eq "Exec=kestra" "$(grep '^Exec=' "$prefix/share/applications/kestra.desktop")" "desktop entry command"
 for size in 48 128 256; do
-    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/kestra.png"
-    e2e_expect_eq "PNG ${size}x${size}" "$(identify -format '%m %wx%h' "$icon")" "icon of size $size"
+    for icon in apps/kestra.png mimetypes/application-x-kestra-map.png; do
+        e2e_expect_eq "PNG ${size}x${size}" "$(identify -format '%m %wx%h' \
+            "$prefix/share/icons/hicolor/${size}x${size}/$icon")" "icon $icon of size $size"
+    done
 done
-for page in man6/kestra.6 man1/kestra-map.1; do
-    e2e_expect_eq "" "$(groff -t -man -ww -z "$prefix/share/man/$page" 2>&1 || echo "groff failed")" "$page warnings"
+for page in man6/kestra.6.gz man1/kestra-map.1.gz; do
+    e2e_expect_eq "" "$(zcat "$prefix/share/man/$page" | groff -t -man -ww -z 2>&1 || echo "groff failed")" \
+        "$page warnings"
 done
-[ -s "$prefix/share/doc/kestra/LICENSE" ] && [ -s "$prefix/share/doc/kestra/font-notice.txt" ] ||
-    e2e_fail "licence files missing"
+grep -q "^License: OFL-1.1" "$prefix/share/doc/kestra/copyright" || e2e_fail "copyright file"
+
+# The desktop as a file manager asks it: which type a file is, and which program opens that type. The
+# name decides for a .map file (the shared MIME rules let a single matching name win over the contents);
+# the header decides for a file without that ending.
+export XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_DATA_HOME="$E2E_TMP/home" XDG_CONFIG_HOME="$E2E_TMP/home"
+update-mime-database "$prefix/share/mime"
+update-desktop-database "$prefix/share/applications"
+mkdir -p "$E2E_TMP/files"
+cp "$prefix/share/kestra/city.map" "$E2E_TMP/files/city.map"
+cp "$prefix/share/kestra/city.map" "$E2E_TMP/files/city"
+printf 'KESTRA MAP\0\3\0\0\0' >"$E2E_TMP/files/version3"
+echo "not a map" >"$E2E_TMP/files/notes.map"
+for pair in city.map:application/x-kestra-map city:application/x-kestra-map version3:application/octet-stream \
+    notes.map:application/x-kestra-map; do
+    for desktop in "" GNOME; do
+        e2e_expect_eq "${pair#*:}" "$(XDG_CURRENT_DESKTOP=$desktop xdg-mime query filetype "$E2E_TMP/files/${pair%%:*}")" \
+            "type of ${pair%%:*}${desktop:+ on $desktop}"
+    done
+done
+e2e_expect_eq kestra.desktop "$(xdg-mime query default application/x-kestra-map)" "program for city files"
+e2e_expect_eq "Exec=kestra %f" "$(grep '^Exec=' "$prefix/share/applications/kestra.desktop")" "the file opened is passed"
 
 # A red sky marks the installed data as the data drawn; an all-grass city marks the map argument as
 # the map loaded (the bundled city has a street ahead of the camera).

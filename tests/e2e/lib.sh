@@ -23,8 +23,9 @@ e2e_init()
     E2E_BIN=$(readlink -f "$1")
     E2E_RUN_DIR=$(readlink -f "$2")
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/kestra-e2e.XXXXXX")
-    # Clean-up ends every process started here (the viewer is its own process: see e2e_start_viewer).
-    trap 'kill "${E2E_PIDS[@]}" 2>/dev/null; wait; rm -rf "$E2E_TMP"' EXIT
+    # Clean-up ends every process started here (the viewer is its own process: see e2e_start_viewer),
+    # after a script's own e2e_on_exit when it has one.
+    trap 'declare -F e2e_on_exit >/dev/null && e2e_on_exit; kill "${E2E_PIDS[@]}" 2>/dev/null || true; wait; rm -rf "$E2E_TMP"' EXIT
     trap 'exit 1' INT TERM
     unset SDL_VIDEODRIVER WAYLAND_DISPLAY
     # Under the sanitizer build, leaks inside system libraries at exit are not ours to report.
@@ -60,28 +61,36 @@ e2e_poll()  # seconds command...
     done
 }
 
-# Starts Xvfb on a free display and openbox inside it; exports DISPLAY.
-e2e_start_display()
+# Starts Xvfb on a free display, without a window manager; exports DISPLAY.
+e2e_start_xvfb()  # [width x height]
 {
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1920x1080}x24" -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     e2e_poll "$E2E_TIMEOUT" test -s "$E2E_TMP/display" || e2e_fail "Xvfb did not start"
     export DISPLAY=":$(head -n 1 "$E2E_TMP/display")"
+}
+
+# Starts Xvfb on a free display and openbox inside it; exports DISPLAY.
+e2e_start_display()
+{
+    e2e_start_xvfb
     openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
     e2e_poll "$E2E_TIMEOUT" eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
         e2e_fail "openbox did not start"
 }
 
-# Starts the viewer in the run folder, or in another working folder, with any arguments. Output goes
-# to $E2E_TMP/<name>.out and .err, which E2E_OUT and E2E_ERR name; E2E_VIEWER is its process id.
+# Starts the viewer in the run folder, or in another working folder, with any arguments, through
+# the E2E_LAUNCHER array when set (wine). Output goes to $E2E_TMP/<name>.out and .err, which E2E_OUT
+# and E2E_ERR name; E2E_VIEWER is its process id.
+E2E_LAUNCHER=()
 e2e_start_viewer()  # [name [folder [arguments...]]]
 {
     local name=${1:-viewer} folder=${2:-$E2E_RUN_DIR}
     shift $(($# < 2 ? $# : 2))
     E2E_OUT="$E2E_TMP/$name.out"
     E2E_ERR="$E2E_TMP/$name.err"
-    (cd "$folder" && exec "$E2E_BIN" "$@" >"$E2E_OUT" 2>"$E2E_ERR") &
+    (cd "$folder" && exec ${E2E_LAUNCHER[@]+"${E2E_LAUNCHER[@]}"} "$E2E_BIN" "$@" >"$E2E_OUT" 2>"$E2E_ERR") &
     E2E_VIEWER=$!
     E2E_PIDS+=($E2E_VIEWER)
 }

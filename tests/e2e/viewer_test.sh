@@ -68,11 +68,15 @@ e2e_wait_exit
 e2e_expect_eq 0 "$E2E_STATUS" "exit code after closing the window"
 e2e_expect_eq "1920x1080" "$(cat "$E2E_OUT")" "standard output, where F1 adds nothing"
 
-# The timed demo, cut short: its figures after the size line, and 0.
-KESTRA_TIMEDEMO_FRAMES=50 e2e_start_viewer demo "$E2E_RUN_DIR" --timedemo --window
-e2e_wait_exit
-e2e_expect_eq 0 "$E2E_STATUS" "exit code of the timed demo"
-[[ "$(tr '\n' '|' <"$E2E_OUT")" =~ ^1280x720\|50\ frames,\ .*\ fps\ 1%\ low\|$ ]] || e2e_fail "timed demo output"
+# The timed demo, cut short: its figures after the size line, naming the reference renderer when it ran, and 0.
+for renderer in "" reference; do
+    KESTRA_RENDERER=$renderer KESTRA_TIMEDEMO_FRAMES=50 e2e_start_viewer demo "$E2E_RUN_DIR" --timedemo --window
+    e2e_wait_exit
+    e2e_expect_eq 0 "$E2E_STATUS" "exit code of the timed demo"
+    note=${renderer:+, $renderer renderer}
+    [[ "$(tr '\n' '|' <"$E2E_OUT")" =~ ^1280x720\|50\ frames,\ .*\ fps\ 1%\ low$note\|$ ]] ||
+        e2e_fail "timed demo output with KESTRA_RENDERER='$renderer'"
+done
 
 # Read by a reader that stops after the size line: the figures are dropped quietly, and the exit code stays 0.
 piped=$(cd "$E2E_RUN_DIR" && KESTRA_TIMEDEMO_FRAMES=50 "$E2E_BIN" --timedemo --window 2>"$E2E_TMP/piped.err" |

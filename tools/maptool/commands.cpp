@@ -85,14 +85,13 @@ static std::string describeTile(TileType type)
     return text;
 }
 
-// Reads a map the way the viewer does; on failure prints "kestra-map: FILE: verdict".
+// Reads a map the way the viewer reads its MAP argument; on failure prints "kestra-map: FILE: why".
 static bool readMapOrSay(const char* path, CityMap* map)
 {
-    if (const char* verdict = readCityMap(path, map)) {
-        fail("%s: %s", path, verdict);
-        return false;
-    }
-    return true;
+    const std::string problem = explainCityMap(path, path, map);
+    if (!problem.empty())
+        fail("%s", problem);
+    return problem.empty();
 }
 
 // Writes a command's output, refusing to replace input, the file it read; the exit status.
@@ -136,11 +135,8 @@ static int runCheck(const Arguments& arguments)
 {
     const char* path = arguments.files[0];
     static CityMap city;
-    if (const char* verdict = readCityMap(path, &city)) {
-        // The very line the viewer writes next to its message box.
-        std::fprintf(stderr, "MAP LOAD ERROR: %s\n", verdict);
+    if (!readMapOrSay(path, &city))
         return exitFailure;
-    }
     MapSummary summary = summarizeMap(city);
     std::printf("%s: OK, the viewer loads this map.\n", path);
     std::printf("Tiles:\n");
@@ -254,8 +250,8 @@ static const Command commands[] = {
      "gives the same file; without --seed the bundled city is made.\n",
      optOutput | optSeed, 0, runGenerate},
     {"check", "check [--strict] FILE",
-     "Reads FILE with the viewer's own reader and prints its verdict: on failure the viewer's\n"
-     "\"MAP LOAD ERROR\" line on standard error and exit status 1; otherwise an OK line and a summary:\n"
+     "Reads FILE with the viewer's own reader and prints its verdict: on failure the file and the\n"
+     "reason on standard error and exit status 1; otherwise an OK line and a summary:\n"
      "tiles of each kind, road pieces that do not match their neighbours, the camera's start tile\n"
      "(row 168, column 2) and the road tiles. Warnings go to standard error: a start tile the camera\n"
      "cannot move from (with its type), and roads in pieces that do not join (each piece's size and\n"
@@ -298,11 +294,11 @@ static void printToolHelp()
                 program);
     for (const Command& command : commands)
         std::printf("  %s %s\n", program, command.usage);
-    std::printf("\n%s COMMAND --help shows the help of one command.\n"
+    std::printf("\n%s COMMAND --help shows the help of one command; %s --version the version.\n"
                 "Writes go to a temporary file beside the output that replaces it only once complete; a\n"
                 "link is followed, a folder, device, FIFO or socket is refused, and so is the input file.\n"
                 "Exit status: 0 success, 1 failure, 2 wrong usage (also an output that is the input).\n\n%s",
-                program, legendText().c_str());
+                program, program, legendText().c_str());
 }
 
 static void printCommandHelp(const Command& command)
@@ -339,8 +335,15 @@ static int runCommandLine(int argc, char** argv)
     if (argc < 2)
         return usageError(nullptr, "no command given");
     const char* name = argv[1];
-    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
-        printToolHelp();
+    const bool help = std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0;
+    if (help || std::strcmp(name, "--version") == 0 || std::strcmp(name, "-V") == 0) {
+        // Acted on only once every argument has proved right, and there is nothing else to prove.
+        if (argc > 2)
+            return usageError(nullptr, std::string("'") + name + "' takes nothing after it, not '" + argv[2] + "'");
+        if (help)
+            printToolHelp();
+        else
+            std::printf("%s %s\n", program, KESTRA_VERSION);
         return exitOk;
     }
     const Command* command = findCommand(name);

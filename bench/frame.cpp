@@ -198,6 +198,7 @@ static void placeCamera(const Placement& p)
     camera.yawDegrees = static_cast<float>(static_cast<double>(camera.yaw) * 180.0 / pi);
     camera.pitch = p.pitch;
     cameraAboveRoofs = camera.y <= -7.0f;
+    resizeScene(windowWidth, windowHeight);  // the start's field of view, whatever the route left
     if (p.night && viewSettings.daylight) {
         viewSettings.daylight = 0;
         applyFog();

@@ -7,6 +7,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/app.h"
 #include "camera/camera.h"
@@ -154,6 +155,8 @@ bool drawFrameReference()
 //    against it and each face keeps the ties it wins against the faces drawn before it.
 // 4. Sky faces that can reach the cleared depth (within the depth margin) give their colour first, in the
 //    reference's face order and without writing depth: under rule 3's GL_LESS they would lose to the clear.
+//    Only pixels around where they reach it need this colour; the scissor only drops whole pixels, so the
+//    pixels it keeps are the reference's.
 // 5. A tile is left out when its box, grown by the cull margin, lies outside the view volume.
 // 6. A tile is left out when every fragment of it lies behind a wall the reference draws: inside the
 //    wall's directions by the angle margin, inside its height by the height margin, and behind it by more
@@ -221,15 +224,44 @@ static Square tileSquare(int row, int column)
     return {x - 6.0, x + 6.0, z - 6.0, z + 6.0};
 }
 
-// Sky faces that may have fragments at the cleared depth (rule 4), seen under the sky's view.
-static unsigned skyFacesAtClearedDepth(const View& sky)
+// Rule 4's first sky pass: the faces that may have fragments at the cleared depth, their colour only, and only
+// inside the window rectangle around those fragments (2 pixels wider on each side than their bounds).
+static void drawSkyAtClearedDepth(const View& sky)
 {
     unsigned mask = 0;
-    for (int f = 0; f < 6; ++f)
-        for (const Corner& c : skyFaces[f].corners)
-            if (reachesClearedDepth(sky, c.x, c.y, c.z))
-                mask |= 1u << f;
-    return mask;
+    double box[4] = {1.0, 1.0, -1.0, -1.0};
+    for (int f = 0; f < 6; ++f) {
+        double corners[4][3], bounds[4];
+        for (int k = 0; k < 4; ++k) {
+            const Corner& c = skyFaces[f].corners[k ^ (k >> 1)];  // strip order to polygon order
+            corners[k][0] = c.x, corners[k][1] = c.y, corners[k][2] = c.z;
+        }
+        if (!clearedDepthBounds(sky, corners, 4, bounds))
+            continue;
+        mask |= 1u << f;
+        box[0] = std::min(box[0], bounds[0]), box[1] = std::min(box[1], bounds[1]);
+        box[2] = std::max(box[2], bounds[2]), box[3] = std::max(box[3], bounds[3]);
+    }
+    if (!mask) {
+        drawSkyStep(0, false);  // still the sky step's colour and fog for the tiles
+        return;
+    }
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    auto pixel = [](double ndc, int origin, int size, double step) {
+        const double at = origin + (std::clamp(ndc, -1.0, 1.0) + 1.0) * 0.5 * size + step;
+        return static_cast<int>(step < 0 ? std::floor(at) : std::ceil(at));
+    };
+    const int x0 = std::max(pixel(box[0], viewport[0], viewport[2], -2.0), viewport[0]);
+    const int y0 = std::max(pixel(box[1], viewport[1], viewport[3], -2.0), viewport[1]);
+    const int x1 = std::min(pixel(box[2], viewport[0], viewport[2], 2.0), viewport[0] + viewport[2]);
+    const int y1 = std::min(pixel(box[3], viewport[1], viewport[3], 2.0), viewport[1] + viewport[3]);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+    glDepthMask(GL_FALSE);
+    drawSkyStep(mask, false);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_SCISSOR_TEST);
 }
 
 bool drawFrame()
@@ -246,9 +278,7 @@ bool drawFrame()
         glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
         glGetFloatv(GL_MODELVIEW_MATRIX, rotation);
         glPopMatrix();
-        glDepthMask(GL_FALSE);
-        drawSkyStep(skyFacesAtClearedDepth(makeView(projection, rotation)), false);  // rule 4
-        glDepthMask(GL_TRUE);
+        drawSkyAtClearedDepth(makeView(projection, rotation));  // rule 4
     }
     glPushMatrix();
     glLoadIdentity();

@@ -81,12 +81,59 @@ bool outsideView(const View& view, const Square& q, double bottom, double top)
                       q.z0 - cullMargin, q.z1 + cullMargin);
 }
 
-bool reachesClearedDepth(const View& view, double x, double y, double z)
+namespace {
+struct ClipPoint {
+    double x, y, z, w;
+};
+}  // namespace
+
+// Keeps the part of the polygon where a * z + b * w >= 0 (Sutherland-Hodgman against one plane).
+static int clipPolygon(const ClipPoint* in, int count, double a, double b, ClipPoint* out)
 {
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const ClipPoint& p = in[i];
+        const ClipPoint& q = in[(i + 1) % count];
+        const double dp = a * p.z + b * p.w, dq = a * q.z + b * q.w;
+        if (dp >= 0.0)
+            out[kept++] = p;
+        if ((dp >= 0.0) != (dq >= 0.0)) {
+            const double t = dp / (dp - dq);
+            out[kept++] = {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y), p.z + t * (q.z - p.z), p.w + t * (q.w - p.w)};
+        }
+    }
+    return kept;
+}
+
+bool clearedDepthBounds(const View& view, const double (*points)[3], int count, double bounds[4])
+{
+    ClipPoint polygon[16], clipped[16];
     const double* m = view.clip;
-    const double cz = m[2] * x + m[6] * y + m[10] * z + m[14];
-    const double cw = m[3] * x + m[7] * y + m[11] * z + m[15];
-    return cw > 0.0 && 0.5 * (cz / cw) + 0.5 >= 1.0 - depthSteps / depthUnits;
+    count = std::min(count, 8);
+    for (int i = 0; i < count; ++i) {
+        const double x = points[i][0], y = points[i][1], z = points[i][2];
+        polygon[i] = {m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],
+                      m[2] * x + m[6] * y + m[10] * z + m[14], m[3] * x + m[7] * y + m[11] * z + m[15]};
+    }
+    // In front of the eye, then at a window depth of at least 1 - depthSteps / depthUnits (rule 4), that is
+    // z / w >= 2 * (1 - depthSteps / depthUnits) - 1.
+    count = clipPolygon(polygon, count, 0.0, 1.0, clipped);
+    count = std::max(0, count);
+    for (int i = 0; i < count; ++i)
+        clipped[i].w = std::max(clipped[i].w, 1e-9);
+    count = clipPolygon(clipped, count, 1.0, -(1.0 - 2.0 * depthSteps / depthUnits), polygon);
+    if (count == 0)
+        return false;
+    bounds[0] = bounds[1] = std::numeric_limits<double>::infinity();
+    bounds[2] = bounds[3] = -std::numeric_limits<double>::infinity();
+    for (int i = 0; i < count; ++i) {
+        const double x = polygon[i].x / polygon[i].w, y = polygon[i].y / polygon[i].w;
+        bounds[0] = std::min(bounds[0], x);
+        bounds[1] = std::min(bounds[1], y);
+        bounds[2] = std::max(bounds[2], x);
+        bounds[3] = std::max(bounds[3], y);
+    }
+    return true;
 }
 
 static double nearestDistance(const Square& q)

@@ -20,8 +20,9 @@ View makeView(const float projection[16], const float rotation[16]);
 // True when the box from bottom to top (eye-relative heights) over the square, grown by the cull margin, has
 // no point inside the view volume.
 bool outsideView(const View& view, const Square& square, double bottom, double top);
-// True when a fragment at this eye-centred point may reach the cleared depth within the depth margin.
-bool reachesClearedDepth(const View& view, double x, double y, double z);
+// Where the convex polygon of count (at most 8) eye-centred points may have fragments at the cleared depth
+// within the depth margin: false when nowhere, else bounds = x0, y0, x1, y1 in normalised device coordinates.
+bool clearedDepthBounds(const View& view, const double (*points)[3], int count, double bounds[4]);
 
 // Starts the frame's occluder grid for an eye this high above the ground (world units). False when no wall
 // can hide anything from there (the eye at ground level or above the tall blocks' tops).

@@ -189,6 +189,11 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMaps)
             EXPECT_TRUE(drawn(drawFrameReference, width, height) == drawn(drawFrame, width, height))
                 << width << "x" << height << " shot " << k << ": " << testing::PrintToString(shots[k]);
         }
+        // A window made larger since the font was built: the HUD's glyphs are scaled up.
+        windowWidth = width * 3 / 2;
+        windowHeight = height * 3 / 2;
+        place(placements[0]);
+        EXPECT_TRUE(drawn(drawFrameReference, width, height) == drawn(drawFrame, width, height)) << "resized";
         deleteFont();
         closeTestContext();
     }

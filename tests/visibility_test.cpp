@@ -45,20 +45,36 @@ TEST(Visibility, ViewVolumeKeepsBoxesWithinSinglePrecisionOfItsPlanes)
         EXPECT_EQ(outsideView(view, c.square, -1.5, 10.5), c.outside) << c.what;
 }
 
+// A wall across the view from depth near to depth far (its x from -20 to 20, y from -10 to 10): where it may
+// reach the cleared depth, which a 16-bit buffer stores from about 518 units on.
 TEST(Visibility, SkyReachesTheClearedDepthWhereA16BitBufferRoundsItThere)
 {
     const View view = viewAhead();
     const struct {
-        double depth;  // eye depth, along -z
+        double near, far;
         bool reaches;
+        double x0, x1;  // the bounds' x, when it reaches
     } cases[] = {
-        {-10, false},  // behind the eye
-        {300, false},
-        {530, true},  // stored as 65535 in a 16-bit buffer, the cleared value, although in front of the far plane
-        {600, true},  // beyond the far plane
+        {-30, -10, false, 0, 0},  // behind the eye
+        {300, 300, false, 0, 0},
+        {530, 530, true, -20 / 530.0, 20 / 530.0},  // stored as the cleared depth, in front of the far plane
+        {300, 600, true, 0, 20 / 600.0},  // only its far part: from 420 to 450 units on, three depth steps short
+        {600, 600, true, -20 / 600.0, 20 / 600.0},  // beyond the far plane
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(reachesClearedDepth(view, 0, 0, -c.depth), c.reaches) << c.depth;
+    const double xScale = view.clip[0];
+    for (const auto& c : cases) {
+        // Slanted in x: x = -20 lies at depth near, x = 20 at depth far.
+        const double points[4][3] = {{-20, -10, -c.near}, {20, -10, -c.far}, {20, 10, -c.far}, {-20, 10, -c.near}};
+        double bounds[4] = {};
+        ASSERT_EQ(clearedDepthBounds(view, points, 4, bounds), c.reaches) << c.near << "-" << c.far;
+        if (!c.reaches)
+            continue;
+        if (c.near == c.far)
+            EXPECT_NEAR(bounds[0], c.x0 * xScale, 1e-9) << c.near;
+        else  // x is -4 at depth 420 and 0 at depth 450
+            EXPECT_TRUE(bounds[0] > -4 / 420.0 * xScale && bounds[0] < 0) << bounds[0];
+        EXPECT_NEAR(bounds[2], c.x1 * xScale, 1e-9) << c.near << "-" << c.far;
+    }
 }
 
 TEST(Visibility, OcclusionNeedsAnEyeBetweenTheGroundAndTheTallTops)

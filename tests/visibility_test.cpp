@@ -83,53 +83,40 @@ TEST(Visibility, OcclusionNeedsAnEyeBetweenTheGroundAndTheTallTops)
         EXPECT_EQ(clearOccluders(eye), any) << eye;
 }
 
-// One tall or low block ahead of the eye, and a tile behind it: hidden only when every fragment of the tile
-// lies behind the block's walls by more than each margin.
+// One wall ahead of the eye (a tall or low block, or one within a unit of the eye, which hides nothing), and a
+// tile behind it: hidden only when every fragment of the tile lies behind the wall by more than each margin.
 TEST(Visibility, TilesBehindABlockAreHiddenOnlyBeyondEveryMargin)
 {
     const View view = viewAhead();
     const double edge = std::atan(0.6);  // the block's edge, seen from the eye, off the view axis (radians)
     auto edgeAt = [](double angle, double near) { return near * std::tan(angle) - 12.0; };  // x0 of a tile
+    const Square block = ahead(-6, 10);
     const struct {
         const char* what;
         double eye, wallHeight;
         Square tile;
         double tileHeight;
         bool hidden;
+        Square wall;
     } cases[] = {
-        {"ground straight behind", 1.5, 12, ahead(-6, 34), 0, true},
-        {"ground straight behind a low block", 1.5, 7, ahead(-6, 34), 0, true},
-        {"a tall block behind a low one shows its top", 6, 7, ahead(-6, 22), 12, false},
-        {"ground beside the block", 1.5, 12, ahead(8, 34), 0, false},
-        {"ground in front of the block", 1.5, 12, ahead(-6, 2, 12, 7), 0, false},
+        {"ground straight behind", 1.5, 12, ahead(-6, 34), 0, true, block},
+        {"ground straight behind a low block", 1.5, 7, ahead(-6, 34), 0, true, block},
+        {"a tall block behind a low one shows its top", 6, 7, ahead(-6, 22), 12, false, block},
+        {"ground beside the block", 1.5, 12, ahead(8, 34), 0, false, block},
+        {"ground in front of the block", 1.5, 12, ahead(-6, 2, 12, 7), 0, false, block},
         // Angle margin: the tile's edge 0.02 radians inside the block's edge is hidden, 0.002 is not.
-        {"edge well inside the block's", 1.5, 12, ahead(edgeAt(edge - 0.02, 34), 34), 0, true},
-        {"edge within the angle margin", 1.5, 12, ahead(edgeAt(edge - 0.002, 34), 34), 0, false},
+        {"edge well inside the block's", 1.5, 12, ahead(edgeAt(edge - 0.02, 34), 34), 0, true, block},
+        {"edge within the angle margin", 1.5, 12, ahead(edgeAt(edge - 0.002, 34), 34), 0, false, block},
         // Height margin: from 11.9 up, a tall tile right behind a tall block tops it by less than the margin in
         // sight; a low tile there stays below it.
-        {"low tile behind, eye near the tops", 11.9, 12, ahead(-6, 22), 7, true},
-        {"tall tile behind, eye near the tops", 11.9, 12, ahead(-6, 22), 12, false},
+        {"low tile behind, eye near the tops", 11.9, 12, ahead(-6, 22), 7, true, block},
+        {"tall tile behind, eye near the tops", 11.9, 12, ahead(-6, 22), 12, false, block},
+        {"the eye's own block", 1.5, 12, ahead(-6, 34), 0, false, {-6, 6, -6, 6}},
+        {"a wall half a unit ahead", 1.5, 12, ahead(-6, 34), 0, false, ahead(-6, 0.5)},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(clearOccluders(c.eye)) << c.what;
-        addOccluder(view, ahead(-6, 10), c.wallHeight);
+        addOccluder(view, c.wall, c.wallHeight);
         EXPECT_EQ(hidden(view, c.tile, -c.eye, c.tileHeight - c.eye), c.hidden) << c.what;
-    }
-}
-
-TEST(Visibility, WallsWithinAUnitOfTheEyeHideNothing)
-{
-    const View view = viewAhead();
-    const struct {
-        const char* what;
-        Square wall;
-    } cases[] = {
-        {"the eye's own block", {-6, 6, -6, 6}},
-        {"half a unit ahead", ahead(-6, 0.5)},
-    };
-    for (const auto& c : cases) {
-        clearOccluders(1.5);
-        addOccluder(view, c.wall, 12);
-        EXPECT_FALSE(hidden(view, ahead(-6, 34), -1.5, -1.5)) << c.what;
     }
 }

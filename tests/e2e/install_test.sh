@@ -1,7 +1,7 @@
 # The installed viewer: `cmake --install` of the build folder (KESTRA_BUILD_DIR) into a temporary
 # prefix, which is then moved elsewhere; its desktop entry, icons, manual pages and file type, which the
 # desktop's own tools resolve to the viewer; the viewer started from an empty folder with --window and a
-# map argument, drawing from the installed data.
+# map argument, drawing from the installed data and following the map file as kestra-map replaces it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 build=${KESTRA_BUILD_DIR:?KESTRA_BUILD_DIR names the build folder}
@@ -71,7 +71,18 @@ red_sky_over_grass() {
 }
 e2e_poll "$E2E_TIMEOUT" red_sky_over_grass || e2e_fail "no frame of the installed data and the given map"
 
+# The viewer follows its city file: tall buildings all round the start tile (row 168, column 2), imported
+# over the map, change a quarter of the window without a restart.
+convert -size 170x170 xc:'#A00000' -fill '#00A000' -draw 'point 2,168' "PNG24:$E2E_TMP/maps/walls.png"
+import -window root -crop "1280x720+$x+$y" "$E2E_TMP/grass.ppm"
+"$prefix/bin/kestra-map" import "$E2E_TMP/maps/walls.png" -o "$E2E_TMP/maps/grass.map" >/dev/null ||
+    e2e_fail "kestra-map import over the map"
+walls_shown() {
+    import -window root -crop "1280x720+$x+$y" "$E2E_TMP/walls.ppm"
+    e2e_differ "$E2E_TMP/grass.ppm" "$E2E_TMP/walls.ppm" 230400
+}
+e2e_poll "$E2E_TIMEOUT" walls_shown || e2e_fail "the imported city never showed"
+
 e2e_key Escape
 e2e_wait_exit
-e2e_expect_eq 0 "$E2E_STATUS" "exit code after Escape"
-e2e_expect_eq "1280x720" "$(cat "$E2E_OUT")" "standard output"
+e2e_expect_eq "0 1280x720 " "$E2E_STATUS $(cat "$E2E_OUT") $(cat "$E2E_ERR")" "exit code, standard output and error"

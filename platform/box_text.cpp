@@ -1,5 +1,21 @@
-// The text a message box shows, cut to fit a screen; shared by every backend.
+// What every backend's message box shares: the stderr copy, the switch for unattended runs, the text cut to fit.
 #include "platform/platform.h"
+
+#include <cstdio>
+
+static bool messageBoxesShown = true;
+
+void showMessageBoxes(bool show)
+{
+    messageBoxesShown = show;
+}
+
+bool reportMessage(const char* text, const char* caption)
+{
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    return messageBoxesShown;
+}
 
 std::string boxText(const std::string& text)
 {

@@ -104,6 +104,8 @@ void showMessageBoxes(bool show);
 // cut text ending in "...".
 constexpr size_t boxLines = 24, boxColumns = 100;
 std::string boxText(const std::string& text);
+// messageBox's first step in every backend: writes "CAPTION: text" to stderr; false when boxes are off.
+bool reportMessage(const char* text, const char* caption);
 
 // ---- Window class, window, surface, pixel format and context, in the order the opening uses them.
 // Makes the windowing system ready and routes dispatched messages to proc; false on failure.

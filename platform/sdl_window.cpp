@@ -185,18 +185,9 @@ int takeMouseMotion()
     return moved;
 }
 
-static bool messageBoxesShown = true;
-
-void showMessageBoxes(bool show)
-{
-    messageBoxesShown = show;
-}
-
 void messageBox(const char* text, const char* caption, MessageIcon icon)
 {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-    if (!messageBoxesShown)
+    if (!reportMessage(text, caption))
         return;
     // A headless driver has no screen to show a box on; SDL would still try its X11 box.
     const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");

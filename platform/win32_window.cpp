@@ -132,18 +132,9 @@ void showCursor(bool show)
     ShowCursor(show ? TRUE : FALSE);
 }
 
-static bool messageBoxesShown = true;
-
-void showMessageBoxes(bool show)
-{
-    messageBoxesShown = show;
-}
-
 void messageBox(const char* text, const char* caption, MessageIcon icon)
 {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-    if (!messageBoxesShown)
+    if (!reportMessage(text, caption))
         return;
     const UINT style = MB_OK | (icon == MessageIcon::exclamation ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
     // Wide, so that a folder named in the text shows as it is spelt.

@@ -58,12 +58,17 @@ struct CommandLine {
     bool window = false;     // --window: start in the framed window
     bool timedemo = false;   // --timedemo: drive the built-in route, print frame-rate figures, exit
     bool reference = false;  // KESTRA_RENDERER=reference: frames drawn by the plain per-tile loop
+    bool steady = false;     // --steady: the camera steps at steadyStepsPerSecond, whatever the frame rate
+    int width = 0;           // pixels, --size WxH: the framed window's client size; 0: 1280 wide, the screen's shape
+    int height = 0;          // pixels
+    float mouseSpeed = 1;    // --mouse-speed: times the 1/1000 radian a pixel of the mouse turn
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
     int timedemoFrames = 0;  // frames, from KESTRA_TIMEDEMO_FRAMES; 0: the whole route
     std::string error;       // what was wrong, for usageError
 };
 extern CommandLine commandLine;
+constexpr int smallestWindowWidth = 320, smallestWindowHeight = 180;  // pixels, the least --size takes
 extern const char* const usageText;
 
 // Reads every argument after the program name; the first mistake makes a usageError, even after --help
@@ -71,6 +76,8 @@ extern const char* const usageText;
 // renderer the value of KESTRA_RENDERER (each null when not set).
 CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames = nullptr,
                              const char* renderer = nullptr);
+// Writes a usage mistake to stderr with the pointer to --help; returns the exit status of wrong usage, 2.
+int usageError(const std::string& mistake);
 // A folder looked at for the viewer's data, and why it was not taken: ENOENT or ENOTDIR when
 // Data/Grass.bmp is not there, another errno when it is there but cannot be read.
 struct SearchedFolder {
@@ -112,12 +119,28 @@ void frameTookInput();
 // The main window's procedure: records keys, buttons and minimised state, forwards sizes, quits on close.
 intptr_t windowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// Sets windowWidth and windowHeight for the full-screen switch: the screen, or 1280 wide with its shape.
+// Sets windowWidth and windowHeight for the full-screen switch: the screen, or the framed size (--size, else
+// 1280 wide with the screen's shape).
 void applySizeRule();
 // Outer top-left corner of the window: centred by the client size when framed, (0, 0) in full screen.
 void chooseWindowPosition(bool fullscreen, int* x, int* y);
 // Acts on the switch keys Insert, F1, F2, F3, F4 in that order; false when F1 could not reopen the window.
 bool applySwitches();
+
+// ---- Steady motion (--steady): the camera's per-frame model run in fixed steps of 1/60 second.
+constexpr int steadyStepsPerSecond = 60;
+constexpr int mostSteadySteps = 10;  // steps in one frame at most: a stall is not made up for
+// The clock of the steps: the tick of the last frame and the time since it not yet stepped.
+struct SteadyClock {
+    uint32_t lastTick = 0;  // milliseconds, getTickCount
+    uint32_t carried = 0;   // milliseconds times steadyStepsPerSecond, below one step (1000)
+};
+// Starts the clock at tick, half a step in, so that a 60 Hz frame clock's millisecond jitter gives one
+// step every frame.
+SteadyClock startSteadyClock(uint32_t tick);
+// The steps the frame at tick runs: the time since the last frame, with what was carried, in whole
+// steps; at most mostSteadySteps, and then nothing is carried.
+int steadySteps(SteadyClock* clock, uint32_t tick);
 
 // ---- The timed demo: a recorded drive through the bundled city.
 // Frames the built-in route lasts.

@@ -1,14 +1,18 @@
 // The command line: options, the folder the viewer runs in, and the exit codes of a start that never opens a window.
 #include "app/app.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
+#include "camera/camera.h"
 #include "map/map.h"
 #include "platform/platform.h"
 
@@ -33,6 +37,62 @@ const char* const usageText =
     "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
+// Reads "WxH" from minimum size up; whether it fits the screen is known only once the display is reached.
+static bool readSize(const std::string& text, CommandLine* line)
+{
+    const size_t x = text.find('x');
+    uint64_t width = 0, height = 0;
+    if (x == std::string::npos || !parseWholeNumber(text.substr(0, x).c_str(), smallestWindowWidth, INT_MAX, &width) ||
+        !parseWholeNumber(text.substr(x + 1).c_str(), smallestWindowHeight, INT_MAX, &height))
+        return false;
+    line->width = static_cast<int>(width);
+    line->height = static_cast<int>(height);
+    return true;
+}
+
+static bool readMouseSpeed(const std::string& text, CommandLine* line)
+{
+    char* end = nullptr;
+    errno = 0;
+    const float speed = std::strtof(text.c_str(), &end);
+    if (*end || errno || !std::isfinite(speed) || speed <= 0 || std::isspace(static_cast<unsigned char>(text[0])))
+        return false;
+    line->mouseSpeed = speed;
+    return true;
+}
+
+static bool readDataFolder(const std::string& text, CommandLine* line)
+{
+    line->dataFolder = text;
+    return true;
+}
+
+namespace {
+// An option that takes a value, as "--name VALUE" or "--name=VALUE".
+struct ValueOption {
+    const char* name;
+    std::string what;  // for messages: "--data needs a folder"
+    bool (*read)(const std::string& value, CommandLine* line);
+};
+}  // namespace
+
+static const ValueOption valueOptions[] = {
+    {"--data", "a folder", readDataFolder},
+    {"--size", "a window size WxH from " + std::to_string(smallestWindowWidth) + "x" + std::to_string(smallestWindowHeight),
+     readSize},
+    {"--mouse-speed", "a number above 0", readMouseSpeed},
+};
+
+static const ValueOption* valueOption(const std::string& argument)
+{
+    for (const ValueOption& option : valueOptions) {
+        const std::string name = option.name;
+        if (argument == name || argument.starts_with(name + "="))
+            return &option;
+    }
+    return nullptr;
+}
+
 CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames,
                              const char* renderer)
 {
@@ -42,7 +102,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
         line.error = why;
         return line;
     };
-    bool optionsEnded = false, dataGiven = false, mapGiven = false;
+    bool optionsEnded = false, mapGiven = false;
+    bool given[std::size(valueOptions)] = {};
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument.empty())
@@ -58,20 +119,23 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
             // The first of them is acted on, once every argument has proved right.
             if (line.action == CommandLine::run)
                 line.action = argument == "-h" || argument == "--help" ? CommandLine::help : CommandLine::version;
-        } else if (argument == "--window" || argument == "--timedemo") {
-            bool& flag = argument == "--window" ? line.window : line.timedemo;
+        } else if (argument == "--window" || argument == "--timedemo" || argument == "--steady") {
+            bool& flag = argument == "--window" ? line.window : argument == "--timedemo" ? line.timedemo : line.steady;
             if (flag)
                 return fail(argument + " given twice");
             flag = true;
-        } else if (argument == "--data" || argument.starts_with("--data=")) {
-            if (dataGiven)
-                return fail("--data given twice");
-            if (argument == "--data" && i + 1 == arguments.size())
-                return fail("--data needs a folder");
-            line.dataFolder = argument == "--data" ? arguments[++i] : argument.substr(7);
-            if (line.dataFolder.empty())
-                return fail("--data needs a folder");
-            dataGiven = true;
+        } else if (const ValueOption* option = valueOption(argument)) {
+            const std::string name = option->name;
+            if (given[option - valueOptions])
+                return fail(name + " given twice");
+            given[option - valueOptions] = true;
+            if (argument == name && i + 1 == arguments.size())
+                return fail(name + " needs " + option->what);
+            const std::string value = argument == name ? arguments[++i] : argument.substr(name.size() + 1);
+            if (value.empty())
+                return fail(name + " needs " + option->what);
+            if (!option->read(value, &line))
+                return fail(name + " takes " + option->what + ", not '" + value + "'");
         } else {
             return fail("unknown option '" + argument + "'");
         }
@@ -81,12 +145,20 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
         return fail("KESTRA_TIMEDEMO_FRAMES takes a whole number of frames from 1 to " + std::to_string(INT_MAX) +
                     ", not '" + timedemoFrames + "'");
     line.timedemoFrames = static_cast<int>(frames);
+    if (line.steady && line.timedemo)
+        return fail("--steady with --timedemo: the route is played a frame at a time");
     if (line.action == CommandLine::run && renderer && *renderer) {
         if (std::string(renderer) != "reference")
             return fail("KESTRA_RENDERER must be 'reference' or unset, not '" + std::string(renderer) + "'");
         line.reference = true;
     }
     return line;
+}
+
+int usageError(const std::string& mistake)
+{
+    std::fprintf(stderr, "kestra: %s\nTry 'kestra --help'.\n", mistake.c_str());
+    return 2;
 }
 
 // The textures are what a start cannot do without; the first of them stands for the set. 0 when the
@@ -165,8 +237,7 @@ static int runViewer(int argc, char** argv)
         writeOut(std::string("kestra ") + KESTRA_VERSION + "\n");
         return 0;
     case CommandLine::usageError:
-        std::fprintf(stderr, "kestra: %s\nTry 'kestra --help'.\n", commandLine.error.c_str());
-        return 2;
+        return usageError(commandLine.error);
     case CommandLine::run:
         break;
     }
@@ -198,7 +269,8 @@ static int runViewer(int argc, char** argv)
         }
     }
 
-    viewSettings.fullscreen = commandLine.window ? 0 : 1;
+    viewSettings.fullscreen = commandLine.window || commandLine.width ? 0 : 1;
+    mouseSpeed = commandLine.mouseSpeed;
     if (commandLine.timedemo)
         viewSettings.vsync = 0;
     return programMain();

@@ -23,6 +23,11 @@ void applySizeRule()
         windowHeight = screenHeight;
         return;
     }
+    if (commandLine.width) {
+        windowWidth = commandLine.width;
+        windowHeight = commandLine.height;
+        return;
+    }
     windowWidth = framedWidth;
     // Single precision throughout, so that 1366 x 768 gives 719 as it always has.
     float shape = static_cast<float>(screenHeight) / static_cast<float>(screenWidth);
@@ -78,12 +83,34 @@ bool applySwitches()
     return true;
 }
 
+// One step is 1000 units: milliseconds count steadyStepsPerSecond units each.
+static constexpr uint64_t stepUnits = 1000;
+
+SteadyClock startSteadyClock(uint32_t tick)
+{
+    return SteadyClock{tick, stepUnits / 2};
+}
+
+int steadySteps(SteadyClock* clock, uint32_t tick)
+{
+    // Unsigned subtraction spans the tick count's wrap.
+    const uint64_t units = uint64_t{tick - clock->lastTick} * steadyStepsPerSecond + clock->carried;
+    clock->lastTick = tick;
+    if (units / stepUnits > mostSteadySteps) {
+        clock->carried = 0;
+        return mostSteadySteps;
+    }
+    clock->carried = static_cast<uint32_t>(units % stepUnits);
+    return static_cast<int>(units / stepUnits);
+}
+
 namespace {
 // What the environment and the command line change in the loop, read once at start.
 struct LoopHooks {
     bool (*draw)() = drawFrame;   // KESTRA_RENDERER=reference: the plain per-tile loop
     bool firstFrameOnly = false;  // KESTRA_FIRST_FRAME_ONLY: quit once a frame is shown
     bool timedemo = false;        // --timedemo: the route drives; its figures are printed at the end
+    bool steady = false;          // --steady: camera steps by the clock, not one a frame
 };
 }  // namespace
 
@@ -95,6 +122,7 @@ static LoopHooks readLoopHooks()
         hooks.draw = drawFrameReference;
     hooks.firstFrameOnly = std::getenv("KESTRA_FIRST_FRAME_ONLY") != nullptr;
     hooks.timedemo = commandLine.timedemo;
+    hooks.steady = commandLine.steady;
     return hooks;
 }
 
@@ -115,6 +143,10 @@ int programMain()
     }
     screenWidth = getScreenWidth();
     screenHeight = getScreenHeight();
+    if (commandLine.width > screenWidth || commandLine.height > screenHeight)
+        return usageError("--size " + std::to_string(commandLine.width) + "x" + std::to_string(commandLine.height) +
+                          " is larger than the screen (" + std::to_string(screenWidth) + "x" +
+                          std::to_string(screenHeight) + ")");
     applySizeRule();
     writeOut(std::to_string(windowWidth) + "x" + std::to_string(windowHeight) + "\n");
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colourDepth, viewSettings.fullscreen))
@@ -123,6 +155,7 @@ int programMain()
     const LoopHooks hooks = readLoopHooks();
     if (hooks.timedemo)
         startTimedemo();
+    SteadyClock clock = startSteadyClock(getTickCount());
 
     Msg msg;
     for (;;) {
@@ -140,14 +173,21 @@ int programMain()
         swapBuffers(hDC);
         if (!goOnAfterFrame(hooks))
             break;
-        followCityMap(getTickCount());
-        updateCamera();
+        const uint32_t tick = getTickCount();
+        followCityMap(tick);
+        // The frame's keys drive every step; the mouse turns once, by the distance it moved.
+        const int steps = hooks.steady ? steadySteps(&clock, tick) : 1;
+        if (steps > 0)
+            updateCamera();
         if (!applySwitches())
             return 1;
-        if (hooks.timedemo)
-            moveCamera();  // the route plays the keys; the mouse plays no part
-        else
-            advanceCamera();
+        if (!hooks.timedemo)  // the route plays the keys; the mouse plays no part
+            applyMouseYaw(camera.yaw);
+        for (int step = 0; step < steps; ++step) {
+            if (step > 0)
+                updateCamera();
+            moveCamera();
+        }
         frameTookInput();
     }
     closeMainWindow();

@@ -129,9 +129,11 @@ void updateCamera()
         camera.pitch -= 1.0f;
 }
 
+float mouseSpeed = 1.0f;
+
 float motionTurn(int pixelsRight)
 {
-    return static_cast<float>(pixelsRight) / 1000.0f;
+    return static_cast<float>(pixelsRight) / 1000.0f * mouseSpeed;
 }
 
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh)
@@ -200,12 +202,6 @@ void moveCamera()
     cameraAboveRoofs = camera.y <= roofEyeY;
 
     collideWithMap(d, c, s, v);
-}
-
-void advanceCamera()
-{
-    applyMouseYaw(camera.yaw);
-    moveCamera();
 }
 
 void setFieldOfView(int degrees)

@@ -93,16 +93,50 @@ TEST_F(Camera, TurnsAndMovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
     }
 }
 
+// The same keys held for 3 seconds of frames at 20, 45 and 60 a second, their ticks in whole milliseconds
+// from just before the tick count wraps: the same steps, so the same camera; 60 a second is one step a frame.
+TEST_F(Camera, SteadyStepsFollowTheClockSoEveryFrameRateDrivesTheSameWay)
+{
+    const uint32_t start = 0xFFFFF000u;
+    CameraState reached[3];
+    for (int rate : {20, 45, 60}) {
+        SetUp();
+        keyState['W'] = keyState['D'] = 1;
+        SteadyClock clock = startSteadyClock(start);
+        int fewest = mostSteadySteps, most = 0;
+        for (int frame = 1; frame <= 3 * rate; ++frame) {
+            const int steps = steadySteps(&clock, start + uint32_t(frame * 1000 / rate));
+            std::tie(fewest, most) = std::tuple(std::min(fewest, steps), std::max(most, steps));
+            frames(steps);
+        }
+        EXPECT_EQ(std::tuple(fewest, most), rate == 45 ? std::tuple(1, 2) : std::tuple(60 / rate, 60 / rate)) << rate;
+        reached[rate / 20 - 1] = camera;
+    }
+    for (const CameraState& other : {reached[0], reached[1]})
+        EXPECT_EQ(std::tie(other.x, other.z, other.yaw, other.speed, other.turnRate),
+                  std::tie(reached[2].x, reached[2].z, reached[2].yaw, reached[2].speed, reached[2].turnRate));
+    EXPECT_GT(reached[2].speed, 0.19f);
+
+    // A stall is capped and not made up for afterwards.
+    SteadyClock clock = startSteadyClock(0);
+    EXPECT_EQ(steadySteps(&clock, 5000), mostSteadySteps);
+    EXPECT_EQ(steadySteps(&clock, 5016), 0);
+}
+
 TEST(MouseTurn, AnOffCentreCursorTurnsByItsHorizontalOffsetAndIsRecentred)
 {
-    // Cursor x and y, then whether it is put back at the centre and the turn: 100 pixels right turn right by 0.1.
-    const std::tuple<int, int, bool, float> cases[] = {
-        {612, 384, true, 0.1f}, {0, 0, true, -0.512f}, {512, 10, true, 0}, {512, 384, false, 0}};
-    for (const auto& [x, y, recentre, yawChange] : cases) {
+    // Cursor x and y, then whether it is put back at the centre and the turn: 100 pixels right turn right by 0.1,
+    // or by 0.2 at twice the mouse speed.
+    const std::tuple<int, int, bool, float, float> cases[] = {{612, 384, true, 0.1f, 1}, {0, 0, true, -0.512f, 1},
+        {512, 10, true, 0, 1}, {512, 384, false, 0, 1}, {612, 384, true, 0.2f, 2}, {0, 0, true, -0.128f, 0.25f}};
+    for (const auto& [x, y, recentre, yawChange, speed] : cases) {
+        mouseSpeed = speed;
         const MouseTurn turn = mouseTurn(x, y, 1024, 768);
         EXPECT_EQ(std::tuple(turn.recentre, turn.centreX, turn.centreY), std::tuple(recentre, 512, 384));
         EXPECT_NEAR(turn.yawChange, yawChange, 1e-6) << x << "," << y;
+        EXPECT_FLOAT_EQ(motionTurn(x - 512), yawChange) << "the pointer's motion, where it cannot be warped";
     }
+    mouseSpeed = 1;
 }
 
 TEST_F(Camera, AMoveIntoATileThatBlocksAtTheCamerasHeightIsTakenBack)

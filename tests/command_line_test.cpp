@@ -24,6 +24,9 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         std::string data = "", map = "";
         const char* renderer = nullptr;  // KESTRA_RENDERER
         bool reference = false;
+        bool steady = false;
+        int width = 0, height = 0;
+        float mouseSpeed = 1;
     } cases[] = {
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
@@ -42,6 +45,17 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{"--data"}, C::usageError},
         {{"--data="}, C::usageError},
         {{""}, C::usageError},
+        {{"--steady", "--size", "320x180", "--mouse-speed=0.25"}, C::run, false, false, "", "", {}, false, true, 320, 180,
+         0.25f},
+        {{"--size=1920x1080", "--mouse-speed", "3"}, C::run, false, false, "", "", {}, false, false, 1920, 1080, 3},
+        {{"--steady", "--timedemo"}, C::usageError}, {{"--steady", "--steady"}, C::usageError},
+        {{"--size", "319x180"}, C::usageError}, {{"--size", "320x179"}, C::usageError},
+        {{"--size", "800"}, C::usageError}, {{"--size", "800x"}, C::usageError}, {{"--size", "+800x600"}, C::usageError},
+        {{"--size", "8x6x1"}, C::usageError}, {{"--size"}, C::usageError}, {{"--size=400x300", "--size=400x300"}, C::usageError},
+        {{"--mouse-speed", "0"}, C::usageError}, {{"--mouse-speed", "-1"}, C::usageError},
+        {{"--mouse-speed", "1x"}, C::usageError}, {{"--mouse-speed", "inf"}, C::usageError},
+        {{"--mouse-speed", "nan"}, C::usageError}, {{"--mouse-speed", " 1"}, C::usageError},
+        {{"--mouse-speed", "1e99"}, C::usageError}, {{"--mouse-speed="}, C::usageError},
     };
     for (const auto& c : cases) {
         const CommandLine line = parseCommandLine(c.arguments, nullptr, c.renderer);
@@ -49,8 +63,10 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
         if (c.action != C::usageError) {
-            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference),
-                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference));
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference, line.steady,
+                               line.width, line.height, line.mouseSpeed),
+                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference, c.steady, c.width, c.height,
+                               c.mouseSpeed));
         }
     }
 }

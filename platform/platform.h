@@ -40,6 +40,13 @@ constexpr uint8_t VK_INSERT = 0x2D, VK_DELETE = 0x2E;
 constexpr uint8_t VK_F1 = 0x70, VK_F2 = 0x71, VK_F3 = 0x72, VK_F4 = 0x73, VK_F5 = 0x74, VK_F6 = 0x75;
 constexpr uint8_t VK_F7 = 0x76, VK_F8 = 0x77, VK_F9 = 0x78, VK_F10 = 0x79, VK_F11 = 0x7A, VK_F12 = 0x7B;
 
+// The virtual-key code a key event records. The driving keys W, A, S, D, E, Q and Space go by their place
+// on the keyboard, wherever a layout puts their letters: positionKey is the code of the US layout's key at
+// the event's place when it is one of them, else 0. Every other key keeps the layout's code layoutKey,
+// except that a driving letter the layout puts elsewhere records nothing (0). An event without a known
+// place (placed false, as injected keys may come) keeps layoutKey.
+uint8_t keyByPosition(uint8_t layoutKey, bool placed, uint8_t positionKey);
+
 struct PlatformWindow;   // a top-level window (Windows: HWND)
 struct PlatformSurface;  // the window's drawing surface (Windows: HDC)
 struct PlatformContext;  // an OpenGL rendering context (Windows: HGLRC)

@@ -445,9 +445,25 @@ static uint8_t virtualKey(SDL_Keycode key)
     }
 }
 
+// The US layout's virtual-key code of a driving key's place, 0 for any other place.
+static uint8_t drivingPlace(SDL_Scancode place)
+{
+    switch (place) {
+    case SDL_SCANCODE_W: return 'W';
+    case SDL_SCANCODE_A: return 'A';
+    case SDL_SCANCODE_S: return 'S';
+    case SDL_SCANCODE_D: return 'D';
+    case SDL_SCANCODE_E: return 'E';
+    case SDL_SCANCODE_Q: return 'Q';
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    default: return 0;
+    }
+}
+
 static void translateKey(const SDL_KeyboardEvent& key)
 {
-    uint8_t vk = virtualKey(key.keysym.sym);
+    const SDL_Scancode place = key.keysym.scancode;
+    uint8_t vk = keyByPosition(virtualKey(key.keysym.sym), place != SDL_SCANCODE_UNKNOWN, drivingPlace(place));
     PlatformWindow* window = windowOf(key.windowID);
     if (vk == 0 || !window)
         return;

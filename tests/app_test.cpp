@@ -131,14 +131,14 @@ protected:
     }
     void TearDown() override { closeBareContext(&bare); }
 
-    // A key (sym) or, for sym 0, the right mouse button.
-    void push(bool down, SDL_Keycode sym)
+    // A key (sym, at place) or, for sym 0, the right mouse button.
+    void push(bool down, SDL_Keycode sym, SDL_Scancode place = SDL_SCANCODE_UNKNOWN)
     {
         SDL_Event e{};
         e.type = sym ? (down ? SDL_KEYDOWN : SDL_KEYUP) : (down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
         e.key.windowID = windowID;  // the same field of either event
         if (sym)
-            e.key.keysym.sym = sym;
+            e.key.keysym.sym = sym, e.key.keysym.scancode = place;
         else
             e.button.button = SDL_BUTTON_RIGHT;
         ASSERT_EQ(SDL_PushEvent(&e), 1);
@@ -162,6 +162,25 @@ TEST_F(InputQueue, EveryKeyAndButtonMessageArrivesInOrderHoweverManyWait)
         if (msg.message != WM_SIZE && msg.message != WM_ACTIVATE)
             got.push_back(msg.message << 8 | uint32_t(msg.wParam));
     EXPECT_EQ(got, sent);
+}
+
+// A layout's key at a place, and the key recorded: the driving keys by place, the others by the layout.
+TEST_F(InputQueue, DrivingKeysGoByTheirPlaceOnTheKeyboardAndEveryOtherKeyByTheLayout)
+{
+    const std::tuple<SDL_Keycode, SDL_Scancode, uint8_t> cases[] = {
+        {SDLK_z, SDL_SCANCODE_W, 'W'}, {SDLK_q, SDL_SCANCODE_A, 'A'}, {SDLK_a, SDL_SCANCODE_Q, 'Q'},  // AZERTY
+        {SDLK_w, SDL_SCANCODE_Z, 0}, {SDLK_y, SDL_SCANCODE_Z, 'Y'}, {SDLK_z, SDL_SCANCODE_Y, 'Z'},   // and QWERTZ
+        {SDLK_SPACE, SDL_SCANCODE_SPACE, VK_SPACE}, {SDLK_F1, SDL_SCANCODE_F1, VK_F1},
+        {SDLK_w, SDL_SCANCODE_UNKNOWN, 'W'}};  // a key without a place, as injected keys may come
+    for (const auto& [sym, place, want] : cases) {
+        push(true, sym, place);
+        Msg msg;
+        std::vector<uintptr_t> keys;
+        while (peekMessage(&msg))
+            if (msg.message == WM_KEYDOWN)
+                keys.push_back(msg.wParam);
+        EXPECT_EQ(keys, want ? std::vector<uintptr_t>{want} : std::vector<uintptr_t>{}) << sym << " at " << place;
+    }
 }
 
 // Each step: the events that arrive, then how many messages the loop takes before it draws a frame, and keys

@@ -1,7 +1,8 @@
 # One run of the viewer with the bundled city on a 1920x1080 screen: the start-up line, a borderless full
 # screen, sky above and street below, red statistics lines below the title that Insert hides, driving, F3
 # taking the sky away, F1 to a centred framed window and back, and closing through the window manager.
-# Then the timed demo, whole and read by a reader that stops early.
+# Then a French keyboard with steady motion in a window of an asked size, and the timed demo, whole and
+# read by a reader that stops early.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 e2e_start_display
@@ -67,6 +68,27 @@ e2e_key alt+F4
 e2e_wait_exit
 e2e_expect_eq 0 "$E2E_STATUS" "exit code after closing the window"
 e2e_expect_eq "1920x1080" "$(cat "$E2E_OUT")" "standard output, where F1 adds nothing"
+
+# On a French (AZERTY) keyboard the W place types Z but still drives; F1 goes back to the asked size.
+setxkbmap fr && xdotool key shift  # the new layout is taken up with the next key
+e2e_start_viewer steady "$E2E_RUN_DIR" --steady --size 640x360
+id=$(e2e_wait_geometry "* * 640 360")
+e2e_focus "$id"
+e2e_key F1
+id=$(e2e_wait_geometry "0 0 1920 1080")
+e2e_focus "$id"
+e2e_poll "$E2E_TIMEOUT" sky_over_street || e2e_fail "no sky over a street after F1 from the asked size"
+cp "$shot" "$E2E_TMP/first.ppm"
+xdotool keydown 25  # the key right of Tab
+e2e_poll "$E2E_TIMEOUT" moved_on || { xdotool keyup 25; e2e_fail "the W place did not drive on a French keyboard"; }
+xdotool keyup 25
+e2e_key F1
+id=$(e2e_wait_geometry "* * 640 360")
+e2e_focus "$id"
+e2e_key Escape
+e2e_wait_exit
+e2e_expect_eq "0 640x360" "$E2E_STATUS $(cat "$E2E_OUT")" "exit code and size line of the asked size"
+setxkbmap us
 
 # The timed demo, cut short: its figures after the size line, naming the reference renderer when it ran, and 0.
 for renderer in "" reference; do

@@ -88,7 +88,6 @@ e2e_focus "$id"
 e2e_key Escape
 e2e_wait_exit
 e2e_expect_eq "0 640x360" "$E2E_STATUS $(cat "$E2E_OUT")" "exit code and size line of the asked size"
-setxkbmap us
 
 # The timed demo, cut short: its figures after the size line, naming the reference renderer when it ran, and 0.
 for renderer in "" reference; do

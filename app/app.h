@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ struct PlatformWindow;
 struct PlatformSurface;
 struct PlatformContext;
 struct Msg;
+struct FramePixels;
 
 // The six one-byte switches, each 1 at start.
 struct ViewSettings {
@@ -60,6 +62,7 @@ struct CommandLine {
     bool reference = false;  // KESTRA_RENDERER=reference: frames drawn by the plain per-tile loop
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
+    std::string screenshotFile;  // --screenshot FILE: the first presented frame goes there, then the run ends
     int timedemoFrames = 0;  // frames, from KESTRA_TIMEDEMO_FRAMES; 0: the whole route
     std::string error;       // what was wrong, for usageError
 };
@@ -118,6 +121,19 @@ void applySizeRule();
 void chooseWindowPosition(bool fullscreen, int* x, int* y);
 // Acts on the switch keys Insert, F1, F2, F3, F4 in that order; false when F1 could not reopen the window.
 bool applySwitches();
+
+// ---- Screenshots.
+extern bool screenshotWanted;  // F12 or Print Screen: the next presented frame is saved
+// The file name of a screenshot taken at local time when: "kestra-YYYY-MM-DD-HH-MM-SS.png", with "-N"
+// before ".png" for the Nth name tried (N from 2).
+std::string screenshotName(const std::tm& when, int attempt);
+// Saves frame as a new PNG in folder/Kestra (made when missing), named by the local time when and never
+// over another file; its path, or empty with the reason in *problem.
+std::string saveScreenshot(const FramePixels& frame, const std::string& folder, std::time_t when,
+                           std::string* problem);
+// Saves the frame as the loop has it before presenting it: to file (--screenshot) when not empty, else
+// in the pictures folder with its path on standard output. A failure is one line on stderr; false then.
+bool takeScreenshot(const FramePixels& frame, const std::string& file);
 
 // ---- The timed demo: a recorded drive through the bundled city.
 // Frames the built-in route lasts.

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ struct PlatformWindow;
 struct PlatformSurface;
 struct PlatformContext;
 struct Msg;
+struct FramePixels;
 
 // The six one-byte switches, each 1 at start.
 struct ViewSettings {
@@ -64,6 +66,7 @@ struct CommandLine {
     float mouseSpeed = 1;    // --mouse-speed: times the 1/1000 radian a pixel of the mouse turn
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
+    std::string screenshotFile;  // --screenshot FILE: the first presented frame goes there, then the run ends
     int timedemoFrames = 0;  // frames, from KESTRA_TIMEDEMO_FRAMES; 0: the whole route
     std::string error;       // what was wrong, for usageError
 };
@@ -141,6 +144,19 @@ SteadyClock startSteadyClock(uint32_t tick);
 // The steps the frame at tick runs: the time since the last frame, with what was carried, in whole
 // steps; at most mostSteadySteps, and then nothing is carried.
 int steadySteps(SteadyClock* clock, uint32_t tick);
+
+// ---- Screenshots.
+extern bool screenshotWanted;  // F12 or Print Screen: the next presented frame is saved
+// The file name of a screenshot taken at local time when: "kestra-YYYY-MM-DD-HH-MM-SS.png", with "-N"
+// before ".png" for the Nth name tried (N from 2).
+std::string screenshotName(const std::tm& when, int attempt);
+// Saves frame as a new PNG in folder/Kestra (made when missing), named by the local time when and never
+// over another file; its path, or empty with the reason in *problem.
+std::string saveScreenshot(const FramePixels& frame, const std::string& folder, std::time_t when,
+                           std::string* problem);
+// Saves the frame as the loop has it before presenting it: to file (--screenshot) when not empty, else
+// in the pictures folder with its path on standard output. A failure is one line on stderr; false then.
+bool takeScreenshot(const FramePixels& frame, const std::string& file);
 
 // ---- The timed demo: a recorded drive through the bundled city.
 // Frames the built-in route lasts.

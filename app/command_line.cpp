@@ -30,6 +30,7 @@ const char* const usageText =
     "  --mouse-speed F   turn F times as far for the same mouse motion (1: 1/1000 radian a pixel)\n"
     "  --data DIR        the folder holding Data/, data/ and city.map\n"
     "  --timedemo        drive a fixed route with vertical sync off, print the frame rate and exit\n"
+    "  --screenshot FILE save the first frame shown as a PNG file and exit\n"
     "  -h, --help        show this help and exit\n"
     "  -V, --version     show the version and exit\n"
     "  --                end of the options: what follows is the MAP, even when it starts with '-'\n"
@@ -48,12 +49,15 @@ const char* const usageText =
     "  F2                vertical sync\n"
     "  F3                day or night\n"
     "  F4                fog\n"
+    "  F12, Print Screen save the frame shown as a PNG file in the pictures folder\n"
     "  Escape            quit\n"
     "\n"
     "Without --data the data is looked up in the current folder, then in the program's own folder,\n"
     "then in the installed data folder (../share/kestra beside the program's folder), then in run/\n"
     "beside the program in a build tree.\n"
     "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
+    "F12 and Print Screen save in the Kestra folder of the pictures folder ($XDG_PICTURES_DIR, else\n"
+    "~/Pictures) and print the file's name.\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
 // Reads "WxH" from minimum size up; whether it fits the screen is known only once the display is reached.
@@ -80,12 +84,6 @@ static bool readMouseSpeed(const std::string& text, CommandLine* line)
     return true;
 }
 
-static bool readDataFolder(const std::string& text, CommandLine* line)
-{
-    line->dataFolder = text;
-    return true;
-}
-
 namespace {
 // An option that takes a value, as "--name VALUE" or "--name=VALUE".
 struct ValueOption {
@@ -96,9 +94,11 @@ struct ValueOption {
 }  // namespace
 
 static const ValueOption valueOptions[] = {
-    {"--data", "a folder", readDataFolder},
-    {"--size", "a window size WxH from " + std::to_string(smallestWindowWidth) + "x" + std::to_string(smallestWindowHeight),
-     readSize},
+    {"--data", "a folder", [](const std::string& folder, CommandLine* line) { return (line->dataFolder = folder), true; }},
+    {"--screenshot", "a file",
+     [](const std::string& file, CommandLine* line) { return (line->screenshotFile = file), true; }},
+    {"--size", "a window size WxH from " + std::to_string(smallestWindowWidth) + "x" +
+                   std::to_string(smallestWindowHeight), readSize},
     {"--mouse-speed", "a number above 0", readMouseSpeed},
 };
 
@@ -159,13 +159,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
             return fail("unknown option '" + argument + "'");
         }
     }
+    if (line.timedemo && !line.screenshotFile.empty())
+        return fail("--screenshot and --timedemo cannot go together");
     uint64_t frames = 0;
     if (line.timedemo && timedemoFrames && !parseWholeNumber(timedemoFrames, 1, INT_MAX, &frames))
         return fail("KESTRA_TIMEDEMO_FRAMES takes a whole number of frames from 1 to " + std::to_string(INT_MAX) +
                     ", not '" + timedemoFrames + "'");
     line.timedemoFrames = static_cast<int>(frames);
     if (line.steady && line.timedemo)
-        return fail("--steady with --timedemo: the route is played a frame at a time");
+        return fail("--steady and --timedemo cannot go together");
     if (line.action == CommandLine::run && renderer && *renderer) {
         if (std::string(renderer) != "reference")
             return fail("KESTRA_RENDERER must be 'reference' or unset, not '" + std::string(renderer) + "'");
@@ -269,6 +271,8 @@ static int runViewer(int argc, char** argv)
         cityMapPath = textOf(fs::absolute(pathOf(commandLine.mapFile), error).lexically_normal());
         cityMapName = commandLine.mapFile;
     }
+    if (!commandLine.screenshotFile.empty())
+        commandLine.screenshotFile = textOf(fs::absolute(pathOf(commandLine.screenshotFile), error).lexically_normal());
     std::vector<SearchedFolder> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
     if (!folder.empty() && (fs::current_path(pathOf(folder), error), error))

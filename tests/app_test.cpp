@@ -101,8 +101,9 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
 {
     std::tie(screenWidth, screenHeight) = std::tuple(1366, 768);
     ASSERT_TRUE(openMainWindow(windowTitle, screenWidth, screenHeight, colourDepth, true));
-    // Framed: 1280 wide with the screen's shape, 719.65 truncated in single precision.
-    for (auto [fullscreen, width, height] : {std::tuple(0, 1280, 719), {1, 1366, 768}}) {
+    // Framed: 1280 wide with the screen's shape, 719.65 truncated in single precision, or the size asked for.
+    for (auto [asked, fullscreen, width, height] : {std::tuple(0, 0, 1280, 719), {0, 1, 1366, 768}, {640, 0, 640, 360}}) {
+        std::tie(commandLine.width, commandLine.height) = std::tuple(asked, asked * 9 / 16);
         keyState[VK_F1] = 1;
         ASSERT_TRUE(applySwitches());
         EXPECT_EQ(std::tuple(keyState[VK_F1], viewSettings.fullscreen, windowWidth, windowHeight),
@@ -115,6 +116,7 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
     EXPECT_EQ(std::tuple(viewport[2], viewport[3]), std::tuple(640, 200));
     closeMainWindow();
     EXPECT_TRUE(!hWnd && !hDC && !hRC);
+    commandLine = CommandLine{};
 }
 
 class InputQueue : public testing::Test {

@@ -112,6 +112,7 @@ struct GamepadState {
     int16_t sThumbLY = 0;       // up positive
     int16_t sThumbRX = 0;       // right stick, as the left
     int16_t sThumbRY = 0;
+    bool operator==(const GamepadState&) const = default;
 };
 // The state of the first gamepad connected, one plugged in since the last call included (XInputGetState);
 // false, with *state all released, when there is none.

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ struct PlatformSurface;
 struct PlatformContext;
 struct Msg;
 struct GamepadState;
+struct FramePixels;
 
 // The six one-byte switches, each 1 at start.
 struct ViewSettings {
@@ -71,6 +73,7 @@ struct CommandLine {
     bool reference = false;  // KESTRA_RENDERER=reference: frames drawn by the plain per-tile loop
     std::string dataFolder;  // --data DIR; empty: look the data up
     std::string mapFile;     // MAP; empty: city.map of the data folder
+    std::string screenshotFile;  // --screenshot FILE: the first presented frame goes there, then the run ends
     int timedemoFrames = 0;  // frames, from KESTRA_TIMEDEMO_FRAMES; 0: the whole route
     std::string error;       // what was wrong, for usageError
 };
@@ -136,6 +139,19 @@ bool applySwitches();
 bool applyGamepad(const GamepadState& pad, uint32_t now);
 // Reads the gamepad and applies it; false when it asks to quit.
 bool takeGamepad();
+
+// ---- Screenshots.
+extern bool screenshotWanted;  // F12 or Print Screen: the next presented frame is saved
+// The file name of a screenshot taken at local time when: "kestra-YYYY-MM-DD-HH-MM-SS.png", with "-N"
+// before ".png" for the Nth name tried (N from 2).
+std::string screenshotName(const std::tm& when, int attempt);
+// Saves frame as a new PNG in folder/Kestra (made when missing), named by the local time when and never
+// over another file; its path, or empty with the reason in *problem.
+std::string saveScreenshot(const FramePixels& frame, const std::string& folder, std::time_t when,
+                           std::string* problem);
+// Saves the frame as the loop has it before presenting it: to file (--screenshot) when not empty, else
+// in the pictures folder with its path on standard output. A failure is one line on stderr; false then.
+bool takeScreenshot(const FramePixels& frame, const std::string& file);
 
 // ---- The timed demo: a recorded drive through the bundled city.
 // Frames the built-in route lasts.

@@ -23,6 +23,7 @@ const char* const usageText =
     "  --window         start in a 1280-wide window instead of full screen\n"
     "  --data DIR       the folder holding Data/, data/ and city.map\n"
     "  --timedemo       drive a fixed route with vertical sync off, print the frame rate and exit\n"
+    "  --screenshot FILE  save the first frame shown as a PNG file and exit\n"
     "  -h, --help       show this help and exit\n"
     "  -V, --version    show the version and exit\n"
     "  --               end of the options: what follows is the MAP, even when it starts with '-'\n"
@@ -31,6 +32,8 @@ const char* const usageText =
     "then in the installed data folder (../share/kestra beside the program's folder), then in run/\n"
     "beside the program in a build tree.\n"
     "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
+    "F12 or Print Screen saves the frame shown as a PNG file in the Kestra folder of the pictures folder\n"
+    "($XDG_PICTURES_DIR, else ~/Pictures) and prints its name.\n"
     "\n"
     "Gamepad (plugged in before or during the run; its buttons add to the keys):\n"
     "  right / left trigger        accelerate / brake and reverse, as W / S\n"
@@ -43,6 +46,25 @@ const char* const usageText =
     "\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
+namespace {
+// An option with one value, given as "--name VALUE" or "--name=VALUE".
+struct ValueOption {
+    const char* name;
+    std::string CommandLine::*value;
+    const char* needs;  // what the value is, for the error
+};
+}  // namespace
+static const ValueOption valueOptions[] = {{"--data", &CommandLine::dataFolder, "a folder"},
+                                           {"--screenshot", &CommandLine::screenshotFile, "a file"}};
+
+static const ValueOption* findValueOption(const std::string& argument)
+{
+    for (const ValueOption& option : valueOptions)
+        if (argument == option.name || argument.starts_with(std::string(option.name) + "="))
+            return &option;
+    return nullptr;
+}
+
 CommandLine parseCommandLine(const std::vector<std::string>& arguments, const char* timedemoFrames,
                              const char* renderer)
 {
@@ -52,7 +74,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
         line.error = why;
         return line;
     };
-    bool optionsEnded = false, dataGiven = false, mapGiven = false;
+    bool optionsEnded = false, mapGiven = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument.empty())
@@ -73,19 +95,22 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ch
             if (flag)
                 return fail(argument + " given twice");
             flag = true;
-        } else if (argument == "--data" || argument.starts_with("--data=")) {
-            if (dataGiven)
-                return fail("--data given twice");
-            if (argument == "--data" && i + 1 == arguments.size())
-                return fail("--data needs a folder");
-            line.dataFolder = argument == "--data" ? arguments[++i] : argument.substr(7);
-            if (line.dataFolder.empty())
-                return fail("--data needs a folder");
-            dataGiven = true;
+        } else if (const ValueOption* option = findValueOption(argument)) {
+            const std::string name = option->name;
+            std::string& value = line.*option->value;
+            if (!value.empty())
+                return fail(name + " given twice");
+            if (argument == name && i + 1 == arguments.size())
+                return fail(name + " needs " + option->needs);
+            value = argument == name ? arguments[++i] : argument.substr(name.size() + 1);
+            if (value.empty())
+                return fail(name + " needs " + option->needs);
         } else {
             return fail("unknown option '" + argument + "'");
         }
     }
+    if (line.timedemo && !line.screenshotFile.empty())
+        return fail("--screenshot and --timedemo cannot go together");
     uint64_t frames = 0;
     if (line.timedemo && timedemoFrames && !parseWholeNumber(timedemoFrames, 1, INT_MAX, &frames))
         return fail("KESTRA_TIMEDEMO_FRAMES takes a whole number of frames from 1 to " + std::to_string(INT_MAX) +
@@ -189,6 +214,8 @@ static int runViewer(int argc, char** argv)
         cityMapPath = textOf(fs::absolute(pathOf(commandLine.mapFile), error).lexically_normal());
         cityMapName = commandLine.mapFile;
     }
+    if (!commandLine.screenshotFile.empty())
+        commandLine.screenshotFile = textOf(fs::absolute(pathOf(commandLine.screenshotFile), error).lexically_normal());
     std::vector<SearchedFolder> searched;
     std::string folder = findDataFolder(commandLine.dataFolder, executableFolder(), &searched);
     if (!folder.empty() && (fs::current_path(pathOf(folder), error), error))

@@ -75,6 +75,10 @@ bool applySwitches()
         applyFog();
         applyLight();
     }
+    if (keyState[VK_F12] || keyState[VK_SNAPSHOT]) {
+        keyState[VK_F12] = keyState[VK_SNAPSHOT] = 0;
+        screenshotWanted = true;
+    }
     return true;
 }
 
@@ -124,6 +128,9 @@ int programMain()
     if (hooks.timedemo)
         startTimedemo();
 
+    // --screenshot: the run ends with the first presented frame saved (0) or not (1).
+    const bool firstFrameFile = !commandLine.screenshotFile.empty();
+    int status = -1;
     Msg msg;
     for (;;) {
         // Every waiting message is handled before the next frame.
@@ -137,7 +144,20 @@ int programMain()
             break;
         if (keyState[VK_ESCAPE])
             break;
+        // A screenshot is of the frame about to be presented, read from the back buffer before the swap.
+        const bool shot = viewSettings.active && (screenshotWanted || firstFrameFile);
+        FramePixels frame;
+        if (shot)
+            frame = readFrame();
         swapBuffers(hDC);
+        if (shot) {
+            screenshotWanted = false;
+            const bool saved = takeScreenshot(frame, commandLine.screenshotFile);
+            if (firstFrameFile) {
+                status = saved ? 0 : 1;
+                break;
+            }
+        }
         if (!goOnAfterFrame(hooks))
             break;
         followCityMap(getTickCount());
@@ -157,6 +177,11 @@ int programMain()
     if (hooks.timedemo)
         writeOut(timedemoReport(timedemoFrameSeconds) + (hooks.draw == drawFrameReference ? ", reference renderer" : "") +
                  "\n");
+    if (firstFrameFile) {
+        if (status < 0)
+            std::fprintf(stderr, "kestra: screenshot not saved: the viewer ended before a frame was shown\n");
+        return status < 0 ? 1 : status;
+    }
     // The quit message carries the exit code; Escape and a failed frame leave the last key message
     // in msg, whose wParam means nothing, so they end with 0.
     return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;

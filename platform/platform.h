@@ -36,7 +36,7 @@ constexpr uint8_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x
 constexpr uint8_t VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14, VK_ESCAPE = 0x1B, VK_SPACE = 0x20;
 constexpr uint8_t VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24;
 constexpr uint8_t VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28;
-constexpr uint8_t VK_INSERT = 0x2D, VK_DELETE = 0x2E;
+constexpr uint8_t VK_SNAPSHOT = 0x2C, VK_INSERT = 0x2D, VK_DELETE = 0x2E;
 constexpr uint8_t VK_F1 = 0x70, VK_F2 = 0x71, VK_F3 = 0x72, VK_F4 = 0x73, VK_F5 = 0x74, VK_F6 = 0x75;
 constexpr uint8_t VK_F7 = 0x76, VK_F8 = 0x77, VK_F9 = 0x78, VK_F10 = 0x79, VK_F11 = 0x7A, VK_F12 = 0x7B;
 
@@ -213,3 +213,14 @@ struct Bitmap {
 bool loadBitmap(const char* path, Bitmap* out);
 // Writes bitmap as an uncompressed 24-bit BMP file at exactly path; false on failure. For the tools.
 bool saveBitmap(const char* path, const Bitmap& bitmap);
+
+// ---- Pictures.
+// The user's pictures folder: $XDG_PICTURES_DIR when set, else ~/Pictures (Windows: the Pictures known
+// folder); empty when there is none.
+std::string picturesFolder();
+// PNG bytes of width x height 8-bit RGB pixels, rows top to bottom; false with the reason in *problem.
+bool encodePng(int width, int height, const uint8_t* rgbTopDown, std::vector<uint8_t>* out, std::string* problem);
+// Writes bytes as the file at path. exclusive: creates it, failing when anything has that name; else
+// replaces it in one step (written beside it under a temporary name, then renamed over it). A failure
+// leaves nothing half written. False with "path: reason" in *problem.
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, bool exclusive, std::string* problem);

@@ -419,7 +419,7 @@ static uint8_t virtualKey(SDL_Keycode key)
     case SDLK_UP: return VK_UP;
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_DOWN: return VK_DOWN;
-    case SDLK_PRINTSCREEN: return 0x2C;  // VK_SNAPSHOT
+    case SDLK_PRINTSCREEN: return VK_SNAPSHOT;
     case SDLK_INSERT: return VK_INSERT;
     case SDLK_DELETE: return VK_DELETE;
     case SDLK_KP_0: return 0x60;         // VK_NUMPAD0

@@ -24,7 +24,13 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         std::string data = "", map = "";
         const char* renderer = nullptr;  // KESTRA_RENDERER
         bool reference = false;
+        std::string screenshot = "";
     } cases[] = {
+        {{"--screenshot", "a.png", "--window"}, C::run, true, false, "", "", nullptr, false, "a.png"},
+        {{"--screenshot=-a.png"}, C::run, false, false, "", "", nullptr, false, "-a.png"},
+        {{"--screenshot", "a.png", "--timedemo"}, C::usageError},
+        {{"--screenshot=a", "--screenshot=b"}, C::usageError},
+        {{"--screenshot"}, C::usageError},
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
         {{"--timedemo"}, C::run, false, true, "", "", "reference", true},
@@ -49,8 +55,8 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
         if (c.action != C::usageError) {
-            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference),
-                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference));
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference, line.screenshotFile),
+                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference, c.screenshot));
         }
     }
 }

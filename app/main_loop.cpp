@@ -161,6 +161,9 @@ int programMain()
         if (!goOnAfterFrame(hooks))
             break;
         followCityMap(getTickCount());
+        // Start pressed twice quits as Escape does; the route of the timed demo plays without the pad.
+        if (!hooks.timedemo && !takeGamepad())
+            break;
         updateCamera();
         if (!applySwitches())
             return 1;

@@ -31,9 +31,10 @@ static constexpr float roofEyeY = -7.0f;
 static constexpr int baseFieldOfView = 60;
 static constexpr int widestFieldOfView = 90;
 
+// Held on the keyboard or by the gamepad: releasing one leaves the other's hold in place.
 static bool held(uint8_t key)
 {
-    return keyState[key] != 0;
+    return keyState[key] != 0 || gamepadInput.keys[key] != 0;
 }
 
 // Moves value toward 0 by step, never past it.
@@ -129,9 +130,9 @@ void updateCamera()
         camera.pitch -= 1.0f;
 }
 
-float motionTurn(int pixelsRight)
+float motionTurn(float pixelsRight)
 {
-    return static_cast<float>(pixelsRight) / 1000.0f;
+    return pixelsRight / 1000.0f;
 }
 
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh)
@@ -170,6 +171,8 @@ void applyMouseYaw(float& yaw)
 
 void moveCamera()
 {
+    // The right stick turns as the mouse does, but as a rate: by its amount at every step.
+    camera.yaw += motionTurn(gamepadInput.turnPixels);
     camera.yaw += camera.turnRate;
     double d = camera.yaw;
     if (d >= twoPi)

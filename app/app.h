@@ -11,6 +11,7 @@ struct PlatformWindow;
 struct PlatformSurface;
 struct PlatformContext;
 struct Msg;
+struct GamepadState;
 struct FramePixels;
 
 // The six one-byte switches, each 1 at start.
@@ -33,9 +34,19 @@ struct MouseButtons {
     uint8_t middle = 0;
 };
 
+// What the gamepad does to the frame, in the keyboard's and mouse's terms; all zero without one.
+struct GamepadInput {
+    KeyState keys{};          // 1 while the pad holds that key's action (W, S, A, D, E, Q, Home, End)
+    float turnPixels = 0.0f;  // the right stick's turn: mouse pixels to the right per camera step (1/60 s)
+    uint16_t buttons = 0;     // XINPUT_GAMEPAD_* bits held at the last reading, for presses
+    bool startArmed = false;  // Start was pressed once, at startPressedAt; a second press within a second quits
+    uint32_t startPressedAt = 0;  // milliseconds, getTickCount
+};
+
 extern ViewSettings viewSettings;
 extern KeyState keyState;
 extern MouseButtons mouseButtons;
+extern GamepadInput gamepadInput;
 extern int screenWidth, screenHeight;  // pixels, measured once at start
 extern int windowWidth, windowHeight;  // pixels, client size asked of openMainWindow
 
@@ -144,6 +155,13 @@ SteadyClock startSteadyClock(uint32_t tick);
 // The steps the frame at tick runs: the time since the last frame, with what was carried, in whole
 // steps; at most mostSteadySteps, and then nothing is carried.
 int steadySteps(SteadyClock* clock, uint32_t tick);
+
+// Turns a gamepad reading at time now (milliseconds) into gamepadInput, and its face buttons' presses
+// into the switch keys' flags in keyState (Y: F3, B: F4, X: Insert); false when Start was pressed the
+// second time within a second, which quits as Escape does.
+bool applyGamepad(const GamepadState& pad, uint32_t now);
+// Reads the gamepad and applies it; false when it asks to quit.
+bool takeGamepad();
 
 // ---- Screenshots.
 extern bool screenshotWanted;  // F12 or Print Screen: the next presented frame is saved

@@ -58,6 +58,16 @@ const char* const usageText =
     "With --timedemo, KESTRA_TIMEDEMO_FRAMES=N (1 or more) stops the drive after N frames.\n"
     "F12 and Print Screen save in the Kestra folder of the pictures folder ($XDG_PICTURES_DIR, else\n"
     "~/Pictures) and print the file's name.\n"
+    "\n"
+    "Gamepad (plugged in before or during the run; its buttons add to the keys):\n"
+    "  right / left trigger        accelerate / brake and reverse, as W / S\n"
+    "  left stick, left-right      steer, as A / D\n"
+    "  right stick, left-right     turn, as the mouse: fully pushed, 40 pixels every camera step\n"
+    "  right / left shoulder       fly up / down, as E / Q\n"
+    "  D-pad down / up             tilt the view down / back, as Home / End\n"
+    "  Y, B, X                     day or night, fog, statistics: as F3, F4, Insert\n"
+    "  Start, twice in a second    quit; a single press does nothing\n"
+    "\n"
     "Exit status: 0 after Escape or closing the window, 1 when the viewer cannot start, 2 on wrong usage.\n";
 
 // Reads "WxH" from minimum size up; whether it fits the screen is known only once the display is reached.

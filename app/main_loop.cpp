@@ -195,7 +195,10 @@ int programMain()
             break;
         const uint32_t tick = getTickCount();
         followCityMap(tick);
-        // The frame's keys drive every step; the mouse turns once, by the distance it moved.
+        // Start pressed twice quits as Escape does; the route of the timed demo plays without the pad.
+        if (!hooks.timedemo && !takeGamepad())
+            break;
+        // The frame's keys and pad drive every step; the mouse turns once, by the distance it moved.
         const int steps = hooks.steady ? steadySteps(&clock, tick) : 1;
         if (steps > 0)
             updateCamera();

@@ -42,13 +42,16 @@ struct MouseTurn {
 
 // First half of the frame's camera step: speed, turn rate, field of view, flying and tilt from the keys.
 void updateCamera();
-// Second half, after the mouse's applyMouseYaw: heading, move, bounds, roof flag, then the collision test.
+// Second half, after the mouse's applyMouseYaw: the right stick's turn, heading, move, bounds, roof flag,
+// then the collision test.
 void moveCamera();
 // Turns yaw by the cursor's horizontal offset from the screen centre and re-centres the cursor; where
 // the pointer cannot be moved, turns it by the pointer's horizontal motion instead.
 void applyMouseYaw(float& yaw);
-// The yaw change in radians for the pointer moved this many pixels to the right: mouseSpeed/1000 a pixel.
-float motionTurn(int pixelsRight);
+// The yaw change in radians for the pointer moved this many pixels to the right: 1/1000 radian a pixel.
+float motionTurn(float pixelsRight);
+// The mouse's share of it: motionTurn times mouseSpeed.
+float mouseYaw(int pixelsRight);
 // The re-centring and turn for a cursor at (cursorX, cursorY) on a screen of the given size, in pixels.
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh);
 // Probes ahead of (behind, when reversing) the moved camera; on a blocking tile takes back the move

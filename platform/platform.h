@@ -47,6 +47,15 @@ constexpr uint8_t VK_F7 = 0x76, VK_F8 = 0x77, VK_F9 = 0x78, VK_F10 = 0x79, VK_F1
 // place (placed false, as injected keys may come) keeps layoutKey.
 uint8_t keyByPosition(uint8_t layoutKey, bool placed, uint8_t positionKey);
 
+// ---- Gamepad buttons, the bits of GamepadState.wButtons, with XInput's names and values.
+constexpr uint16_t XINPUT_GAMEPAD_DPAD_UP = 0x0001, XINPUT_GAMEPAD_DPAD_DOWN = 0x0002;
+constexpr uint16_t XINPUT_GAMEPAD_DPAD_LEFT = 0x0004, XINPUT_GAMEPAD_DPAD_RIGHT = 0x0008;
+constexpr uint16_t XINPUT_GAMEPAD_START = 0x0010, XINPUT_GAMEPAD_BACK = 0x0020;
+constexpr uint16_t XINPUT_GAMEPAD_LEFT_THUMB = 0x0040, XINPUT_GAMEPAD_RIGHT_THUMB = 0x0080;
+constexpr uint16_t XINPUT_GAMEPAD_LEFT_SHOULDER = 0x0100, XINPUT_GAMEPAD_RIGHT_SHOULDER = 0x0200;
+constexpr uint16_t XINPUT_GAMEPAD_A = 0x1000, XINPUT_GAMEPAD_B = 0x2000, XINPUT_GAMEPAD_X = 0x4000;
+constexpr uint16_t XINPUT_GAMEPAD_Y = 0x8000;
+
 struct PlatformWindow;   // a top-level window (Windows: HWND)
 struct PlatformSurface;  // the window's drawing surface (Windows: HDC)
 struct PlatformContext;  // an OpenGL rendering context (Windows: HGLRC)
@@ -100,6 +109,21 @@ bool cursorWarps();
 // positive (Windows: the sum of the x changes between successive WM_MOUSEMOVE positions). The first
 // position after the pointer enters the window only sets the reference, so entering is not motion.
 int takeMouseMotion();
+
+// ---- Gamepad (XInput's XINPUT_GAMEPAD), polled once a frame.
+struct GamepadState {
+    uint16_t wButtons = 0;      // XINPUT_GAMEPAD_* bits of the buttons held
+    uint8_t bLeftTrigger = 0;   // 0 released .. 255 fully pulled
+    uint8_t bRightTrigger = 0;  // 0 .. 255
+    int16_t sThumbLX = 0;       // left stick, -32768 .. 32767, right positive
+    int16_t sThumbLY = 0;       // up positive
+    int16_t sThumbRX = 0;       // right stick, as the left
+    int16_t sThumbRY = 0;
+    bool operator==(const GamepadState&) const = default;
+};
+// The state of the first gamepad connected, one plugged in since the last call included (XInputGetState);
+// false, with *state all released, when there is none.
+bool readGamepad(GamepadState* state);
 
 // ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text",
 // whole; the box shows it cut to fit (boxText). Under a headless driver no box is shown.

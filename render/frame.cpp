@@ -358,6 +358,6 @@ FramePixels readFrame()
     glReadPixels(0, 0, frame.width, frame.height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
     frame.rgb.resize(row * size_t(frame.height));
     for (int y = 0; y < frame.height; ++y)
-        std::copy_n(&bottomUp[stride * size_t(frame.height - 1 - y)], row, &frame.rgb[row * size_t(y)]);
+        std::copy_n(bottomUp.data() + stride * size_t(frame.height - 1 - y), row, frame.rgb.data() + row * size_t(y));
     return frame;
 }

@@ -127,7 +127,7 @@ TEST(MouseTurn, AnOffCentreCursorTurnsByItsHorizontalOffsetAndIsRecentred)
         const MouseTurn turn = mouseTurn(x, y, 1024, 768);
         EXPECT_EQ(std::tuple(turn.recentre, turn.centreX, turn.centreY), std::tuple(recentre, 512, 384));
         EXPECT_NEAR(turn.yawChange, yawChange, 1e-6) << x << "," << y;
-        EXPECT_FLOAT_EQ(motionTurn(x - 512), yawChange) << "the pointer's motion, where it cannot be warped";
+        EXPECT_FLOAT_EQ(mouseYaw(x - 512), yawChange) << "the pointer's motion, where it cannot be warped";
     }
     mouseSpeed = 1;
 }

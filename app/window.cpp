@@ -131,6 +131,12 @@ intptr_t windowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, 
         return 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
+        // Windows sends only Print Screen's release: there, and so everywhere, the release is the press,
+        // taken by the loop like a switch key's.
+        if (wParam == VK_SNAPSHOT) {
+            keyState[VK_SNAPSHOT] |= message == WM_KEYUP ? 1 : 0;
+            return 0;
+        }
         // Virtual-key codes are below 256; anything else has no entry to record.
         if (wParam < keyState.size())
             keyState[wParam] = message == WM_KEYDOWN ? 1 : 0;

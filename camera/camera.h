@@ -30,26 +30,28 @@ struct TilePosition {
 extern CameraState camera;
 extern bool cameraAboveRoofs;    // eye at least 7 units up; roofs and cliff tops are drawn
 extern TilePosition probeTile;   // tile of the last collision probe
+extern float mouseSpeed;         // times the mouse turn's 1/1000 radian a pixel; 1 unless --mouse-speed
 
 // What the cursor does to one frame: re-centre it when it is off the screen centre, and turn.
 struct MouseTurn {
     bool recentre = false;   // cursor is off centre; put it back at (centreX, centreY)
     int centreX = 0;         // screen pixels
     int centreY = 0;         // screen pixels
-    float yawChange = 0.0f;  // radians added to yaw, 1/1000 per pixel right of centre
+    float yawChange = 0.0f;  // radians added to yaw, mouseSpeed/1000 per pixel right of centre
 };
 
 // First half of the frame's camera step: speed, turn rate, field of view, flying and tilt from the keys.
 void updateCamera();
-// Second half: mouse yaw, heading, move, bounds, then the collision test.
-void advanceCamera();
-// Second half without the mouse: heading, move, bounds, roof flag, then the collision test.
+// Second half, after the mouse's applyMouseYaw: the right stick's turn, heading, move, bounds, roof flag,
+// then the collision test.
 void moveCamera();
 // Turns yaw by the cursor's horizontal offset from the screen centre and re-centres the cursor; where
 // the pointer cannot be moved, turns it by the pointer's horizontal motion instead.
 void applyMouseYaw(float& yaw);
 // The yaw change in radians for the pointer moved this many pixels to the right: 1/1000 radian a pixel.
-float motionTurn(int pixelsRight);
+float motionTurn(float pixelsRight);
+// The mouse's share of it: motionTurn times mouseSpeed.
+float mouseYaw(int pixelsRight);
 // The re-centring and turn for a cursor at (cursorX, cursorY) on a screen of the given size, in pixels.
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh);
 // Probes ahead of (behind, when reversing) the moved camera; on a blocking tile takes back the move

@@ -31,9 +31,10 @@ static constexpr float roofEyeY = -7.0f;
 static constexpr int baseFieldOfView = 60;
 static constexpr int widestFieldOfView = 90;
 
+// Held on the keyboard or by the gamepad: releasing one leaves the other's hold in place.
 static bool held(uint8_t key)
 {
-    return keyState[key] != 0;
+    return keyState[key] != 0 || gamepadInput.keys[key] != 0;
 }
 
 // Moves value toward 0 by step, never past it.
@@ -129,9 +130,16 @@ void updateCamera()
         camera.pitch -= 1.0f;
 }
 
-float motionTurn(int pixelsRight)
+float motionTurn(float pixelsRight)
 {
-    return static_cast<float>(pixelsRight) / 1000.0f;
+    return pixelsRight / 1000.0f;
+}
+
+float mouseSpeed = 1.0f;
+
+float mouseYaw(int pixelsRight)
+{
+    return motionTurn(static_cast<float>(pixelsRight)) * mouseSpeed;
 }
 
 MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPixelsHigh)
@@ -142,7 +150,7 @@ MouseTurn mouseTurn(int cursorX, int cursorY, int screenPixelsWide, int screenPi
     if (cursorX == turn.centreX && cursorY == turn.centreY)
         return turn;
     turn.recentre = true;
-    turn.yawChange = motionTurn(cursorX - turn.centreX);
+    turn.yawChange = mouseYaw(cursorX - turn.centreX);
     return turn;
 }
 
@@ -151,7 +159,7 @@ void applyMouseYaw(float& yaw)
     // Taken every frame, so that motion made while the cursor was being warped is never applied later.
     const int moved = takeMouseMotion();
     if (!cursorWarps()) {
-        yaw += motionTurn(moved);
+        yaw += mouseYaw(moved);
         return;
     }
     const int wide = getScreenWidth();
@@ -170,6 +178,8 @@ void applyMouseYaw(float& yaw)
 
 void moveCamera()
 {
+    // The right stick turns as the mouse does, but as a rate: by its amount at every step.
+    camera.yaw += motionTurn(gamepadInput.turnPixels);
     camera.yaw += camera.turnRate;
     double d = camera.yaw;
     if (d >= twoPi)
@@ -200,12 +210,6 @@ void moveCamera()
     cameraAboveRoofs = camera.y <= roofEyeY;
 
     collideWithMap(d, c, s, v);
-}
-
-void advanceCamera()
-{
-    applyMouseYaw(camera.yaw);
-    moveCamera();
 }
 
 void setFieldOfView(int degrees)

@@ -36,9 +36,25 @@ constexpr uint8_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x
 constexpr uint8_t VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14, VK_ESCAPE = 0x1B, VK_SPACE = 0x20;
 constexpr uint8_t VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24;
 constexpr uint8_t VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28;
-constexpr uint8_t VK_INSERT = 0x2D, VK_DELETE = 0x2E;
+constexpr uint8_t VK_SNAPSHOT = 0x2C, VK_INSERT = 0x2D, VK_DELETE = 0x2E;
 constexpr uint8_t VK_F1 = 0x70, VK_F2 = 0x71, VK_F3 = 0x72, VK_F4 = 0x73, VK_F5 = 0x74, VK_F6 = 0x75;
 constexpr uint8_t VK_F7 = 0x76, VK_F8 = 0x77, VK_F9 = 0x78, VK_F10 = 0x79, VK_F11 = 0x7A, VK_F12 = 0x7B;
+
+// The virtual-key code a key event records. The driving keys W, A, S, D, E, Q and Space go by their place
+// on the keyboard, wherever a layout puts their letters: positionKey is the code of the US layout's key at
+// the event's place when it is one of them, else 0. Every other key keeps the layout's code layoutKey,
+// except that a driving letter the layout puts elsewhere records nothing (0). An event without a known
+// place (placed false, as injected keys may come) keeps layoutKey.
+uint8_t keyByPosition(uint8_t layoutKey, bool placed, uint8_t positionKey);
+
+// ---- Gamepad buttons, the bits of GamepadState.wButtons, with XInput's names and values.
+constexpr uint16_t XINPUT_GAMEPAD_DPAD_UP = 0x0001, XINPUT_GAMEPAD_DPAD_DOWN = 0x0002;
+constexpr uint16_t XINPUT_GAMEPAD_DPAD_LEFT = 0x0004, XINPUT_GAMEPAD_DPAD_RIGHT = 0x0008;
+constexpr uint16_t XINPUT_GAMEPAD_START = 0x0010, XINPUT_GAMEPAD_BACK = 0x0020;
+constexpr uint16_t XINPUT_GAMEPAD_LEFT_THUMB = 0x0040, XINPUT_GAMEPAD_RIGHT_THUMB = 0x0080;
+constexpr uint16_t XINPUT_GAMEPAD_LEFT_SHOULDER = 0x0100, XINPUT_GAMEPAD_RIGHT_SHOULDER = 0x0200;
+constexpr uint16_t XINPUT_GAMEPAD_A = 0x1000, XINPUT_GAMEPAD_B = 0x2000, XINPUT_GAMEPAD_X = 0x4000;
+constexpr uint16_t XINPUT_GAMEPAD_Y = 0x8000;
 
 struct PlatformWindow;   // a top-level window (Windows: HWND)
 struct PlatformSurface;  // the window's drawing surface (Windows: HDC)
@@ -93,6 +109,21 @@ bool cursorWarps();
 // positive (Windows: the sum of the x changes between successive WM_MOUSEMOVE positions). The first
 // position after the pointer enters the window only sets the reference, so entering is not motion.
 int takeMouseMotion();
+
+// ---- Gamepad (XInput's XINPUT_GAMEPAD), polled once a frame.
+struct GamepadState {
+    uint16_t wButtons = 0;      // XINPUT_GAMEPAD_* bits of the buttons held
+    uint8_t bLeftTrigger = 0;   // 0 released .. 255 fully pulled
+    uint8_t bRightTrigger = 0;  // 0 .. 255
+    int16_t sThumbLX = 0;       // left stick, -32768 .. 32767, right positive
+    int16_t sThumbLY = 0;       // up positive
+    int16_t sThumbRX = 0;       // right stick, as the left
+    int16_t sThumbRY = 0;
+    bool operator==(const GamepadState&) const = default;
+};
+// The state of the first gamepad connected, one plugged in since the last call included (XInputGetState);
+// false, with *state all released, when there is none.
+bool readGamepad(GamepadState* state);
 
 // ---- Message boxes: modal, no owner window. The text is also written to stderr as "CAPTION: text",
 // whole; the box shows it cut to fit (boxText). Under a headless driver no box is shown.
@@ -189,3 +220,14 @@ struct Bitmap {
 bool loadBitmap(const char* path, Bitmap* out);
 // Writes bitmap as an uncompressed 24-bit BMP file at exactly path; false on failure. For the tools.
 bool saveBitmap(const char* path, const Bitmap& bitmap);
+
+// ---- Pictures.
+// The user's pictures folder: $XDG_PICTURES_DIR when set, else ~/Pictures (Windows: the Pictures known
+// folder); empty when there is none.
+std::string picturesFolder();
+// PNG bytes of width x height 8-bit RGB pixels, rows top to bottom; false with the reason in *problem.
+bool encodePng(int width, int height, const uint8_t* rgbTopDown, std::vector<uint8_t>* out, std::string* problem);
+// Writes bytes as the file at path. exclusive: creates it, failing when anything has that name; else
+// replaces it in one step (written beside it under a temporary name, then renamed over it). A failure
+// leaves nothing half written. False with "path: reason" in *problem.
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, bool exclusive, std::string* problem);

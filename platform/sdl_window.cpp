@@ -424,7 +424,7 @@ static uint8_t virtualKey(SDL_Keycode key)
     case SDLK_UP: return VK_UP;
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_DOWN: return VK_DOWN;
-    case SDLK_PRINTSCREEN: return 0x2C;  // VK_SNAPSHOT
+    case SDLK_PRINTSCREEN: return VK_SNAPSHOT;
     case SDLK_INSERT: return VK_INSERT;
     case SDLK_DELETE: return VK_DELETE;
     case SDLK_KP_0: return 0x60;         // VK_NUMPAD0
@@ -450,9 +450,25 @@ static uint8_t virtualKey(SDL_Keycode key)
     }
 }
 
+// The US layout's virtual-key code of a driving key's place, 0 for any other place.
+static uint8_t drivingPlace(SDL_Scancode place)
+{
+    switch (place) {
+    case SDL_SCANCODE_W: return 'W';
+    case SDL_SCANCODE_A: return 'A';
+    case SDL_SCANCODE_S: return 'S';
+    case SDL_SCANCODE_D: return 'D';
+    case SDL_SCANCODE_E: return 'E';
+    case SDL_SCANCODE_Q: return 'Q';
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    default: return 0;
+    }
+}
+
 static void translateKey(const SDL_KeyboardEvent& key)
 {
-    uint8_t vk = virtualKey(key.keysym.sym);
+    const SDL_Scancode place = key.keysym.scancode;
+    uint8_t vk = keyByPosition(virtualKey(key.keysym.sym), place != SDL_SCANCODE_UNKNOWN, drivingPlace(place));
     PlatformWindow* window = windowOf(key.windowID);
     if (vk == 0 || !window)
         return;

@@ -317,11 +317,43 @@ SwapIntervalProc getSwapIntervalProc()
     return wglSwapIntervalExt ? callSwapInterval : nullptr;
 }
 
+// The US layout's virtual-key code of a driving key's place, from a key message's scan code (lParam bits
+// 16 to 23, set 1, bit 24 the extended prefix); 0 for any other place.
+static uint8_t drivingPlace(LPARAM lParam)
+{
+    if ((lParam >> 24) & 1)
+        return 0;
+    switch ((lParam >> 16) & 0xFF) {
+    case 0x11: return 'W';
+    case 0x1E: return 'A';
+    case 0x1F: return 'S';
+    case 0x20: return 'D';
+    case 0x12: return 'E';
+    case 0x10: return 'Q';
+    case 0x39: return VK_SPACE;
+    default: return 0;
+    }
+}
+
+// Puts a key message's virtual-key code through keyByPosition; false when the key records nothing.
+static bool placeKey(MSG* taken)
+{
+    const bool key = taken->message == WM_KEYDOWN || taken->message == WM_KEYUP || taken->message == WM_SYSKEYDOWN ||
+                     taken->message == WM_SYSKEYUP;
+    if (!key || taken->wParam > 0xFF)
+        return true;
+    taken->wParam = keyByPosition(static_cast<uint8_t>(taken->wParam), ((taken->lParam >> 16) & 0xFF) != 0,
+                                  drivingPlace(taken->lParam));
+    return taken->wParam != 0;
+}
+
 bool peekMessage(Msg* msg)
 {
     MSG taken;
-    if (!PeekMessageW(&taken, nullptr, 0, 0, PM_REMOVE))
-        return false;
+    do {
+        if (!PeekMessageW(&taken, nullptr, 0, 0, PM_REMOVE))
+            return false;
+    } while (!placeKey(&taken));
     *msg = Msg{taken.message, taken.wParam, taken.lParam, reinterpret_cast<PlatformWindow*>(taken.hwnd)};
     return true;
 }

@@ -373,3 +373,19 @@ bool drawFrame()
     drawStatDisplayBatched(countFrames());  // rule 9
     return true;
 }
+
+FramePixels readFrame()
+{
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    FramePixels frame{viewport[2], viewport[3], {}};
+    // Rows come bottom up, each padded to the default pack alignment of 4 bytes.
+    const size_t row = size_t(frame.width) * 3, stride = (row + 3) & ~size_t(3);
+    std::vector<uint8_t> bottomUp(stride * size_t(frame.height));
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, frame.width, frame.height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    frame.rgb.resize(row * size_t(frame.height));
+    for (int y = 0; y < frame.height; ++y)
+        std::copy_n(bottomUp.data() + stride * size_t(frame.height - 1 - y), row, frame.rgb.data() + row * size_t(y));
+    return frame;
+}

@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include "map/map.h"
 
@@ -57,3 +59,11 @@ bool drawFrameReference();
 // The daylight sky step: the box under the camera's rotations with lighting and fog off, the colour left white.
 void drawSky();
 extern int tilesDrawn;  // tiles the last frame drew (not counting roofs), for tests and benchmarks
+
+// A frame as the window shows it: 8-bit RGB pixels, rows top to bottom.
+struct FramePixels {
+    int width = 0, height = 0;  // pixels
+    std::vector<uint8_t> rgb;
+};
+// The back buffer's viewport (the whole client area) once a frame is drawn, before it is presented.
+FramePixels readFrame();

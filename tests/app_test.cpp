@@ -101,8 +101,9 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
 {
     std::tie(screenWidth, screenHeight) = std::tuple(1366, 768);
     ASSERT_TRUE(openMainWindow(windowTitle, screenWidth, screenHeight, colourDepth, true));
-    // Framed: 1280 wide with the screen's shape, 719.65 truncated in single precision.
-    for (auto [fullscreen, width, height] : {std::tuple(0, 1280, 719), {1, 1366, 768}}) {
+    // Framed: 1280 wide with the screen's shape, 719.65 truncated in single precision, or the size asked for.
+    for (auto [asked, fullscreen, width, height] : {std::tuple(0, 0, 1280, 719), {0, 1, 1366, 768}, {640, 0, 640, 360}}) {
+        std::tie(commandLine.width, commandLine.height) = std::tuple(asked, asked * 9 / 16);
         keyState[VK_F1] = 1;
         ASSERT_TRUE(applySwitches());
         EXPECT_EQ(std::tuple(keyState[VK_F1], viewSettings.fullscreen, windowWidth, windowHeight),
@@ -115,6 +116,7 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
     EXPECT_EQ(std::tuple(viewport[2], viewport[3]), std::tuple(640, 200));
     closeMainWindow();
     EXPECT_TRUE(!hWnd && !hDC && !hRC);
+    commandLine = CommandLine{};
 }
 
 class InputQueue : public testing::Test {
@@ -131,14 +133,14 @@ protected:
     }
     void TearDown() override { closeBareContext(&bare); }
 
-    // A key (sym) or, for sym 0, the right mouse button.
-    void push(bool down, SDL_Keycode sym)
+    // A key (sym, at place) or, for sym 0, the right mouse button.
+    void push(bool down, SDL_Keycode sym, SDL_Scancode place = SDL_SCANCODE_UNKNOWN)
     {
         SDL_Event e{};
         e.type = sym ? (down ? SDL_KEYDOWN : SDL_KEYUP) : (down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
         e.key.windowID = windowID;  // the same field of either event
         if (sym)
-            e.key.keysym.sym = sym;
+            e.key.keysym.sym = sym, e.key.keysym.scancode = place;
         else
             e.button.button = SDL_BUTTON_RIGHT;
         ASSERT_EQ(SDL_PushEvent(&e), 1);
@@ -162,6 +164,24 @@ TEST_F(InputQueue, EveryKeyAndButtonMessageArrivesInOrderHoweverManyWait)
         if (msg.message != WM_SIZE && msg.message != WM_ACTIVATE)
             got.push_back(msg.message << 8 | uint32_t(msg.wParam));
     EXPECT_EQ(got, sent);
+}
+
+// A layout's key at a place, and the key recorded: the driving keys by place, the others by the layout.
+TEST_F(InputQueue, DrivingKeysGoByTheirPlaceOnTheKeyboardAndEveryOtherKeyByTheLayout)
+{
+    const std::tuple<SDL_Keycode, SDL_Scancode, uint8_t> cases[] = {
+        {SDLK_z, SDL_SCANCODE_W, 'W'}, {SDLK_q, SDL_SCANCODE_A, 'A'}, {SDLK_a, SDL_SCANCODE_Q, 'Q'},  // AZERTY
+        {SDLK_w, SDL_SCANCODE_Z, 0}, {SDLK_y, SDL_SCANCODE_Z, 'Y'}, {SDLK_z, SDL_SCANCODE_Y, 'Z'},   // and QWERTZ
+        {SDLK_SPACE, SDL_SCANCODE_SPACE, VK_SPACE}, {SDLK_F1, SDL_SCANCODE_F1, VK_F1},
+        {SDLK_w, SDL_SCANCODE_UNKNOWN, 'W'}};  // a key without a place, as injected keys may come
+    for (const auto& [sym, place, want] : cases) {
+        push(true, sym, place);
+        Msg msg;
+        uintptr_t key = 0;
+        while (peekMessage(&msg))
+            key = msg.message == WM_KEYDOWN ? msg.wParam : key;
+        EXPECT_EQ(key, want) << sym << " at " << place;
+    }
 }
 
 // Each step: the events that arrive, then how many messages the loop takes before it draws a frame, and keys

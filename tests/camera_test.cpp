@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <tuple>
 
 #include "app/app.h"
@@ -93,16 +94,42 @@ TEST_F(Camera, TurnsAndMovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
     }
 }
 
+// W and D held for 3 seconds of frames at 60, 45 and 20 a second, their ticks in whole milliseconds across
+// the tick count's wrap: the same steps, so the same camera; 60 a second is one step every frame.
+TEST_F(Camera, SteadyStepsFollowTheClockSoEveryFrameRateDrivesTheSameWay)
+{
+    CameraState first;
+    for (auto [rate, want] : {std::pair{60, std::set{1}}, {45, std::set{1, 2}}, {20, std::set{3}}}) {
+        SetUp();
+        keyState['W'] = keyState['D'] = 1;
+        SteadyClock clock = startSteadyClock(0xFFFFF000u);
+        std::set<int> counts;
+        for (int frame = 1, steps = 0; frame <= 3 * rate; ++frame, counts.insert(steps), frames(steps))
+            steps = steadySteps(&clock, 0xFFFFF000u + frame * 1000 / rate);
+        first = rate == 60 ? camera : first;
+        EXPECT_EQ(counts, want) << rate;
+        EXPECT_EQ(std::memcmp(&camera, &first, sizeof camera), 0) << rate;
+    }
+    // A stall is capped and not made up for afterwards.
+    SteadyClock clock = startSteadyClock(0);
+    EXPECT_EQ(steadySteps(&clock, 5000), mostSteadySteps);
+    EXPECT_EQ(steadySteps(&clock, 5016), 0);
+}
+
 TEST(MouseTurn, AnOffCentreCursorTurnsByItsHorizontalOffsetAndIsRecentred)
 {
-    // Cursor x and y, then whether it is put back at the centre and the turn: 100 pixels right turn right by 0.1.
-    const std::tuple<int, int, bool, float> cases[] = {
-        {612, 384, true, 0.1f}, {0, 0, true, -0.512f}, {512, 10, true, 0}, {512, 384, false, 0}};
-    for (const auto& [x, y, recentre, yawChange] : cases) {
+    // Cursor x and y, then whether it is put back at the centre and the turn: 100 pixels right turn right by 0.1,
+    // or by 0.2 at twice the mouse speed.
+    const std::tuple<int, int, bool, float, float> cases[] = {{612, 384, true, 0.1f, 1}, {0, 0, true, -0.512f, 1},
+        {512, 10, true, 0, 1}, {512, 384, false, 0, 1}, {612, 384, true, 0.2f, 2}, {0, 0, true, -0.128f, 0.25f}};
+    for (const auto& [x, y, recentre, yawChange, speed] : cases) {
+        mouseSpeed = speed;
         const MouseTurn turn = mouseTurn(x, y, 1024, 768);
         EXPECT_EQ(std::tuple(turn.recentre, turn.centreX, turn.centreY), std::tuple(recentre, 512, 384));
         EXPECT_NEAR(turn.yawChange, yawChange, 1e-6) << x << "," << y;
+        EXPECT_FLOAT_EQ(mouseYaw(x - 512), yawChange) << "the pointer's motion, where it cannot be warped";
     }
+    mouseSpeed = 1;
 }
 
 TEST_F(Camera, AMoveIntoATileThatBlocksAtTheCamerasHeightIsTakenBack)

@@ -24,7 +24,16 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         std::string data = "", map = "";
         const char* renderer = nullptr;  // KESTRA_RENDERER
         bool reference = false;
+        std::string screenshot = "";
+        bool steady = false;
+        int width = 0, height = 0;
+        float mouseSpeed = 1;
     } cases[] = {
+        {{"--screenshot", "a.png", "--window"}, C::run, true, false, "", "", nullptr, false, "a.png"},
+        {{"--screenshot=-a.png"}, C::run, false, false, "", "", nullptr, false, "-a.png"},
+        {{"--screenshot", "a.png", "--timedemo"}, C::usageError},
+        {{"--screenshot=a", "--screenshot=b"}, C::usageError},
+        {{"--screenshot"}, C::usageError},
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
         {{"--timedemo"}, C::run, false, true, "", "", "reference", true},
@@ -42,6 +51,16 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{"--data"}, C::usageError},
         {{"--data="}, C::usageError},
         {{""}, C::usageError},
+        {{"--steady", "--size", "320x180", "--mouse-speed=.25"}, C::run, 0, 0, "", "", {}, 0, "", true, 320, 180, .25f},
+        {{"--size=1920x1080", "--mouse-speed", "3"}, C::run, 0, 0, "", "", {}, 0, "", 0, 1920, 1080, 3},
+        {{"--steady", "--timedemo"}, C::usageError}, {{"--steady", "--steady"}, C::usageError},
+        {{"--size", "319x180"}, C::usageError}, {{"--size", "320x179"}, C::usageError}, {{"--size"}, C::usageError},
+        {{"--size", "800x"}, C::usageError}, {{"--size", "+800x600"}, C::usageError}, {{"--size", "800"}, C::usageError},
+        {{"--size=400x300", "--size=400x300"}, C::usageError}, {{"--size", "8x6x1"}, C::usageError},
+        {{"--mouse-speed", "0"}, C::usageError}, {{"--mouse-speed", "-1"}, C::usageError},
+        {{"--mouse-speed", "1x"}, C::usageError}, {{"--mouse-speed="}, C::usageError},
+        {{"--mouse-speed", "inf"}, C::usageError}, {{"--mouse-speed", "nan"}, C::usageError},
+        {{"--mouse-speed", " 1"}, C::usageError}, {{"--mouse-speed", "1e99"}, C::usageError},
     };
     for (const auto& c : cases) {
         const CommandLine line = parseCommandLine(c.arguments, nullptr, c.renderer);
@@ -49,8 +68,10 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.error.empty(), c.action != C::usageError);
         if (c.action != C::usageError) {
-            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference),
-                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference));
+            EXPECT_EQ(std::tie(line.window, line.timedemo, line.dataFolder, line.mapFile, line.reference, line.screenshotFile,
+                               line.steady, line.width, line.height, line.mouseSpeed),
+                      std::tie(c.window, c.timedemo, c.data, c.map, c.reference, c.screenshot, c.steady, c.width, c.height,
+                               c.mouseSpeed));
         }
     }
 }

@@ -20,6 +20,12 @@ for usage in "--window --bogus|kestra: unknown option '--bogus'" "--version --bo
 $try" "$E2E_STATUS $(cat "$E2E_ERR")" "wrong usage ${usage%%|*}"
 done
 
+# A size that only the screen rules out, known once the display is reached: wrong usage too, before any window.
+e2e_start_viewer usage "$empty" --size 1921x1080 --data "$E2E_RUN_DIR"
+e2e_wait_exit
+e2e_expect_eq "2 kestra: --size 1921x1080 is larger than the screen (1920x1080)
+$try" "$E2E_STATUS $(cat "$E2E_OUT" "$E2E_ERR")" "a window larger than the screen"
+
 echo "not a map" >"$empty/bad.map"
 e2e_start_viewer elsewhere "$empty" --window bad.map
 e2e_dismiss_box "MAP LOAD ERROR"

@@ -1,7 +1,8 @@
 # The mouse turn where the pointer cannot be warped, and the viewer as a native client of a headless sway.
 # On a 1280x720 Xvfb screen without a window manager the framed window fills the screen, cursor shown:
 # 50 pixels of pointer motion turn the view once, whether the cursor is warped back (X11) or not (the
-# Xwayland case: an X11 client with a Wayland display beside it), to the same picture. Under sway on a
+# Xwayland case: an X11 client with a Wayland display beside it), to the same picture; on X11 Print (which
+# openbox would take) saves a screenshot. Under sway on a
 # 1280x720 output: the first frame and that turn are the X11 pictures, the view keeps still without
 # input, W moves, F1 goes to a window and back, Escape ends with 0, a failed start leaves sway running.
 source "$(dirname "$0")/lib.sh"
@@ -48,13 +49,15 @@ turns_as_on_x11() {  # screen case motion...
 # ---- X11, then the Xwayland case once sway is there to be beside it.
 e2e_start_xvfb 1280x720
 xdotool mousemove 640 360
-e2e_start_viewer x11 "$E2E_RUN_DIR" --window
+XDG_PICTURES_DIR=$E2E_TMP e2e_start_viewer x11 "$E2E_RUN_DIR" --window
 wait_for on_x11 "X11: the street" street
 cp "$E2E_TMP/now.ppm" "$E2E_TMP/start.ppm"
 xdotool mousemove_relative -- 50 0
 wait_for on_x11 "X11: 50 pixels of motion turn the view" moved_from "$E2E_TMP/start.ppm"
 stays_still on_x11 "X11: then it stays"
 cp "$E2E_TMP/still.ppm" "$E2E_TMP/turned.ppm"
+xdotool key Print
+e2e_poll "$E2E_TIMEOUT" eval '[ -f "$(sed -n 2p "$E2E_OUT")" ]' || e2e_fail "X11: Print saved no screenshot"
 kill "$E2E_VIEWER"
 e2e_wait_exit
 

@@ -1,7 +1,7 @@
 # The Windows build (KESTRA_WINDOWS_ZIP, made by scripts/build-windows.sh) unpacked and run under wine
-# on the shared Xvfb screen: the size line, the start-up view equal to the Linux viewer's pixel for
-# pixel outside the frame-rate digits, driving, Insert, F3, F1 there and back, Escape; a missing
-# texture; the timed demo from a folder with a non-ASCII name; the installer (the archive's name ending in
+# on the shared Xvfb screen: the size line, the start-up view, shown and saved by --screenshot, equal to
+# the Linux viewer's first frame pixel for pixel outside the frame-rate digits, driving, Insert, F3, F1
+# there and back, Escape; a missing texture; the timed demo from a folder with a non-ASCII name; the installer (the archive's name ending in
 # .exe), the installed viewer run from elsewhere, the uninstaller. Skipped (77) when the archive has not
 # been built.
 source "$(dirname "$0")/lib.sh"
@@ -22,7 +22,8 @@ e2e_start_display
 # The window's client area in shot.ppm, the frame-rate digits (the 5 digits of the FPS line and their shadow)
 # blacked out.
 shot="$E2E_TMP/shot.ppm"
-client_shot() { import -window "$id" "$shot" && mogrify -fill black -draw "rectangle 51,27 92,40" "$shot"; }
+digits_off() { mogrify -fill black -draw "rectangle 51,27 92,40" "$@"; }
+client_shot() { import -window "$id" "$shot" && digits_off "$shot"; }
 sky_at_top() { client_shot && read -r r g b <<<"$(e2e_pixel "$shot" 640 30)" && [ "$b" -gt $((r + 30)) ]; }
 night_at_top() { client_shot && [ "$(e2e_pixel "$shot" 640 30)" = "204 204 204" ]; }
 changed_since() {  # reference-shot region pixels
@@ -37,22 +38,25 @@ start_framed() {
     cp "$shot" "$E2E_TMP/$1.ppm"
 }
 
-# The Linux viewer's start-up view, at a 16-bit depth buffer as wine's ChoosePixelFormat gives (SDL's
-# GLX visual would have 24 or 32 bits; its EGL configuration is the smallest that fits).
-xdotool mousemove 960 540
-SDL_VIDEO_X11_FORCE_EGL=1 start_framed Linux "$E2E_RUN_DIR"
-e2e_focus "$id"
-e2e_key Escape
+# The Linux viewer's first frame, at a 16-bit depth buffer as wine's ChoosePixelFormat gives (SDL's
+# GLX visual would have 24 or 32 bits; its EGL configuration is the smallest that fits), and the Windows one's.
+SDL_VIDEO_X11_FORCE_EGL=1 e2e_start_viewer Linux "$E2E_RUN_DIR" --window --screenshot "$E2E_TMP/Linux.png"
 e2e_wait_exit
-
 E2E_BIN="$unpacked/kestra.exe"
 E2E_LAUNCHER=(wine)
+e2e_start_viewer first "$unpacked" --window --screenshot "$(winepath -w "$E2E_TMP/first.png")"
+e2e_wait_exit
+digits_off "$E2E_TMP/Linux.png" "$E2E_TMP/first.png"
+e2e_expect_eq "0 0" "$E2E_STATUS $(compare -metric AE "$E2E_TMP/Linux.png" "$E2E_TMP/first.png" null: 2>&1 || true)" \
+    "--screenshot's status and pixels differing from the Linux viewer's"
+
+xdotool mousemove 960 540
 start_framed Windows "$unpacked"
 read -r x y _ <<<"$(e2e_current_geometry)"
 # The outer corner at (320, 180), the client inside Windows' own frame.
 [ $((x - 320)) -ge 0 ] && [ $((x - 320)) -le 16 ] && [ $((y - 180)) -gt 0 ] && [ $((y - 180)) -le 48 ] ||
     e2e_fail "the framed window's client area is at $x $y, not inside a frame at 320 180"
-e2e_expect_eq 0 "$(compare -metric AE "$E2E_TMP/Linux.ppm" "$E2E_TMP/Windows.ppm" null: 2>&1 || true)" \
+e2e_expect_eq 0 "$(compare -metric AE "$E2E_TMP/Linux.png" "$E2E_TMP/Windows.ppm" null: 2>&1 || true)" \
     "pixels of the start-up view differing from the Linux viewer's"
 e2e_focus "$id"
 e2e_key Insert

@@ -1,4 +1,4 @@
-// PNG reading and encoding through libpng, with exact colours (no gamma conversion).
+// PNG reading through libpng with exact colours (no gamma conversion); encoding through the platform.
 #include <png.h>
 
 #include <cerrno>
@@ -174,22 +174,5 @@ bool encodePng(const Picture& picture, std::vector<uint8_t>* out, std::string* e
     std::vector<uint8_t> rgb(size_t(picture.width) * picture.height * 3);
     for (size_t i = 0, n = size_t(picture.width) * picture.height; i < n; ++i)
         std::memcpy(&rgb[i * 3], &picture.rgba[i * 4], 3);
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(picture.width);
-    image.height = png_uint_32(picture.height);
-    image.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr)) {
-        *error = image.message;
-        return false;
-    }
-    out->resize(size);
-    if (!png_image_write_to_memory(&image, out->data(), &size, 0, rgb.data(), 0, nullptr)) {
-        *error = image.message;
-        return false;
-    }
-    out->resize(size);
-    return true;
+    return encodePng(picture.width, picture.height, rgb.data(), out, error);
 }

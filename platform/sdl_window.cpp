@@ -266,6 +266,7 @@ struct OfferedFormat {
 };
 static constexpr OfferedFormat pixelFormats[] = {{16, 5, 6, 5}, {24, 8, 8, 8}, {32, 8, 8, 8}};
 static constexpr int pixelFormatCount = sizeof pixelFormats / sizeof pixelFormats[0];
+static constexpr int depthBits = 16;  // asked of every format; the driver gives this or the nearest
 
 int choosePixelFormat(PlatformSurface* surface, int colourBits)
 {
@@ -289,13 +290,15 @@ bool setPixelFormat(PlatformSurface* surface, int format)
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, offer.green);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, offer.blue);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     // SDL fixes a window's visual when it makes the window, so the still hidden window is made again
-    // under the new attributes, in its place.
+    // under the new attributes, in its place; on X11 with the visual chosen here ("" leaves it to SDL).
     PlatformWindow* window = surface->owner;
     int width = 0, height = 0;
     SDL_GetWindowSize(window->window, &width, &height);
+    SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID,
+                nearestDepthVisual(window->window, offer.red, offer.green, offer.blue, depthBits).c_str());
     SDL_Window* fresh =
         SDL_CreateWindow(SDL_GetWindowTitle(window->window), window->x, window->y, width, height, window->flags);
     if (!fresh)
@@ -310,7 +313,9 @@ PlatformContext* createContext(PlatformSurface* surface)
 {
     if (!surface)
         return nullptr;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    // No profile: SDL's GLX path then makes the context from the window's own visual, not from GLX's first
+    // configuration (whose depth buffer is the largest); without one, GLX and EGL give a compatibility context.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
     SDL_GLContext c = SDL_GL_CreateContext(surface->owner->window);
     if (!c)
         return nullptr;

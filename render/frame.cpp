@@ -153,10 +153,13 @@ bool drawFrameReference()
 //    wins the ties it wins when drawn last under GL_LEQUAL.
 // 3. The sky goes last, under GL_LESS and in reverse face order, so that tiles keep winning their ties
 //    against it and each face keeps the ties it wins against the faces drawn before it.
-// 4. Sky faces that can reach the cleared depth (within the depth margin) give their colour first, in the
-//    reference's face order and without writing depth: under rule 3's GL_LESS they would lose to the clear.
-//    Only pixels around where they reach it need this colour; the scissor only drops whole pixels, so the
-//    pixels it keeps are the reference's.
+// 4. Sky faces that can reach the cleared depth (within the depth margin) give their colour in a pass of their
+//    own, in the reference's face order and without writing depth: under rule 3's GL_LESS they would lose to the
+//    clear. Only pixels around where they reach it need this colour; the scissor only drops whole pixels, so the
+//    pixels it keeps are the reference's. The pass goes before the tiles when a tile drawn may reach the same
+//    depth band; otherwise after rule 3's pass, under GL_EQUAL, which leaves it only the pixels still at the
+//    cleared depth, those where every sky fragment lay at the cleared depth and no tile was drawn: there the
+//    reference's last face in order wins, as the last under GL_EQUAL does here.
 // 5. A tile is left out when its box, grown by the cull margin, lies outside the view volume.
 // 6. A tile is left out when every fragment of it lies behind a wall the reference draws: inside the
 //    wall's directions by the angle margin, inside its height by the height margin, and behind it by more
@@ -224,11 +227,17 @@ static Square tileSquare(int row, int column)
     return {x - 6.0, x + 6.0, z - 6.0, z + 6.0};
 }
 
-// Rule 4's first sky pass: the faces that may have fragments at the cleared depth, their colour only, and only
-// inside the window rectangle around those fragments (2 pixels wider on each side than their bounds).
-static void drawSkyAtClearedDepth(const View& sky)
+// Rule 4's faces: those that may have fragments at the cleared depth, and the window rectangle around those
+// fragments (2 pixels wider on each side than their bounds); mask 0 when there are none.
+struct SkyAtClearedDepth {
+    unsigned mask;
+    GLint x, y;
+    GLsizei width, height;
+};
+
+static SkyAtClearedDepth skyAtClearedDepth(const View& sky)
 {
-    unsigned mask = 0;
+    SkyAtClearedDepth s{};
     double box[4] = {1.0, 1.0, -1.0, -1.0};
     for (int f = 0; f < 6; ++f) {
         double corners[4][3], bounds[4];
@@ -238,13 +247,9 @@ static void drawSkyAtClearedDepth(const View& sky)
         }
         if (!clearedDepthBounds(sky, corners, 4, bounds))
             continue;
-        mask |= 1u << f;
+        s.mask |= 1u << f;
         box[0] = std::min(box[0], bounds[0]), box[1] = std::min(box[1], bounds[1]);
         box[2] = std::max(box[2], bounds[2]), box[3] = std::max(box[3], bounds[3]);
-    }
-    if (!mask) {
-        drawSkyStep(0, false);  // still the sky step's colour and fog for the tiles
-        return;
     }
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -252,14 +257,20 @@ static void drawSkyAtClearedDepth(const View& sky)
         const double at = origin + (std::clamp(ndc, -1.0, 1.0) + 1.0) * 0.5 * size + step;
         return static_cast<int>(step < 0 ? std::floor(at) : std::ceil(at));
     };
-    const int x0 = std::max(pixel(box[0], viewport[0], viewport[2], -2.0), viewport[0]);
-    const int y0 = std::max(pixel(box[1], viewport[1], viewport[3], -2.0), viewport[1]);
-    const int x1 = std::min(pixel(box[2], viewport[0], viewport[2], 2.0), viewport[0] + viewport[2]);
-    const int y1 = std::min(pixel(box[3], viewport[1], viewport[3], 2.0), viewport[1] + viewport[3]);
+    s.x = std::max(pixel(box[0], viewport[0], viewport[2], -2.0), viewport[0]);
+    s.y = std::max(pixel(box[1], viewport[1], viewport[3], -2.0), viewport[1]);
+    s.width = std::max(std::min(pixel(box[2], viewport[0], viewport[2], 2.0), viewport[0] + viewport[2]) - s.x, 0);
+    s.height = std::max(std::min(pixel(box[3], viewport[1], viewport[3], 2.0), viewport[1] + viewport[3]) - s.y, 0);
+    return s;
+}
+
+// Rule 4's pass: those faces' colour only, inside their rectangle, under the depth function current.
+static void drawSkyAtClearedDepth(const SkyAtClearedDepth& s)
+{
     glEnable(GL_SCISSOR_TEST);
-    glScissor(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+    glScissor(s.x, s.y, s.width, s.height);
     glDepthMask(GL_FALSE);
-    drawSkyStep(mask, false);
+    drawSkyStep(s.mask, false);
     glDepthMask(GL_TRUE);
     glDisable(GL_SCISSOR_TEST);
 }
@@ -272,19 +283,21 @@ bool drawFrame()
     GLfloat entry[16], projection[16], rotation[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, entry);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    SkyAtClearedDepth sky{};
     if (viewSettings.daylight) {
         glPushMatrix();
         glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
         glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
         glGetFloatv(GL_MODELVIEW_MATRIX, rotation);
         glPopMatrix();
-        drawSkyAtClearedDepth(makeView(projection, rotation));  // rule 4
+        sky = skyAtClearedDepth(makeView(projection, rotation));  // rule 4
     }
     glPushMatrix();
     glLoadIdentity();
     glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
     glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
     glGetFloatv(GL_MODELVIEW_MATRIX, rotation);
+    glPopMatrix();
     const View view = makeView(projection, rotation);
 
     const int r0 = static_cast<int>(camera.z / 12.0f);
@@ -300,6 +313,7 @@ bool drawFrame()
     static WindowTile before[4 * viewRadius * viewRadius], after[4 * viewRadius * viewRadius];
     size_t beforeCount = 0, afterCount = 0;
     int referenceTiles = 0;
+    bool tileAtClearedDepth = false;  // a tile drawn may reach rule 4's depth band
     for (int row = std::max(r0 - viewRadius, 0); row < rowEnd; ++row)
         for (int column = std::max(c0 - viewRadius, 0); column < columnEnd; ++column) {
             const TileType t = mapCell(row, column);
@@ -310,6 +324,7 @@ bool drawFrame()
             const double top = camera.y + tileKind(t).wallHeight;
             if (outsideView(view, q, camera.y, top) || hidden(view, q, camera.y, top))  // rules 5, 6
                 continue;
+            tileAtClearedDepth = tileAtClearedDepth || reachesClearedDepth(view, q, camera.y, top);
             const double cx = (q.x0 + q.x1) * 0.5, cz = (q.z0 + q.z1) * 0.5;
             const WindowTile tile{row, column, t, lightUnderEntry, static_cast<float>(cx * cx + cz * cz)};
             if (row < r0 || (row == r0 && column < c0))
@@ -317,6 +332,15 @@ bool drawFrame()
             else
                 after[afterCount++] = tile;
         }
+
+    // Rule 4's pass before the tiles, or after the sky where no tile can take the pixels it colours.
+    const bool skyFirst = sky.mask && tileAtClearedDepth;
+    if (viewSettings.daylight)
+        skyFirst ? drawSkyAtClearedDepth(sky) : drawSkyStep(0, false);  // the sky step's colour and fog for the tiles
+    glPushMatrix();
+    glLoadIdentity();
+    glRotatef(camera.pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
 
     tilesDrawn = 0;
     size_t i = beforeCount, j = 0;
@@ -339,6 +363,10 @@ bool drawFrame()
     if (viewSettings.daylight) {
         setDepthFunc(GL_LESS);  // rule 3
         drawSkyStep(0x3F, true);
+        if (sky.mask && !skyFirst) {
+            setDepthFunc(GL_EQUAL);  // rule 4
+            drawSkyAtClearedDepth(sky);
+        }
     }
     setDepthFunc(GL_LEQUAL);
 

@@ -105,6 +105,24 @@ static int clipPolygon(const ClipPoint* in, int count, double a, double b, ClipP
     return kept;
 }
 
+// Window depths of at least 1 - depthSteps / depthUnits (rule 4): z / w >= clearedDepthBand in clip coordinates.
+static constexpr double clearedDepthBand = 1.0 - 2.0 * depthSteps / depthUnits;
+
+bool reachesClearedDepth(const View& view, const Square& q, double bottom, double top)
+{
+    // z - clearedDepthBand * w is affine, so its largest value over the box is at a corner; behind the eye it is
+    // negative.
+    const double* m = view.clip;
+    for (int i = 0; i < 8; ++i) {
+        const double x = i & 1 ? q.x1 + cullMargin : q.x0 - cullMargin, y = i & 2 ? top + cullMargin : bottom - cullMargin;
+        const double z = i & 4 ? q.z1 + cullMargin : q.z0 - cullMargin;
+        const double cz = m[2] * x + m[6] * y + m[10] * z + m[14], cw = m[3] * x + m[7] * y + m[11] * z + m[15];
+        if (cz - clearedDepthBand * cw >= 0.0)
+            return true;
+    }
+    return false;
+}
+
 bool clearedDepthBounds(const View& view, const double (*points)[3], int count, double bounds[4])
 {
     ClipPoint polygon[16], clipped[16];
@@ -115,13 +133,12 @@ bool clearedDepthBounds(const View& view, const double (*points)[3], int count, 
         polygon[i] = {m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],
                       m[2] * x + m[6] * y + m[10] * z + m[14], m[3] * x + m[7] * y + m[11] * z + m[15]};
     }
-    // In front of the eye, then at a window depth of at least 1 - depthSteps / depthUnits (rule 4), that is
-    // z / w >= 2 * (1 - depthSteps / depthUnits) - 1.
+    // In front of the eye, then in the cleared depth's band.
     count = clipPolygon(polygon, count, 0.0, 1.0, clipped);
     count = std::max(0, count);
     for (int i = 0; i < count; ++i)
         clipped[i].w = std::max(clipped[i].w, 1e-9);
-    count = clipPolygon(clipped, count, 1.0, -(1.0 - 2.0 * depthSteps / depthUnits), polygon);
+    count = clipPolygon(clipped, count, 1.0, -clearedDepthBand, polygon);
     if (count == 0)
         return false;
     bounds[0] = bounds[1] = std::numeric_limits<double>::infinity();

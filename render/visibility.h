@@ -20,6 +20,9 @@ View makeView(const float projection[16], const float rotation[16]);
 // True when the box from bottom to top (eye-relative heights) over the square, grown by the cull margin, has
 // no point inside the view volume.
 bool outsideView(const View& view, const Square& square, double bottom, double top);
+// True when some point of the box from bottom to top over the square, grown by the cull margin, may lie within
+// the depth margin of the cleared depth.
+bool reachesClearedDepth(const View& view, const Square& square, double bottom, double top);
 // Where the convex polygon of count (at most 8) eye-centred points may have fragments at the cleared depth
 // within the depth margin: false when nowhere, else bounds = x0, y0, x1, y1 in normalised device coordinates.
 bool clearedDepthBounds(const View& view, const double (*points)[3], int count, double bounds[4]);

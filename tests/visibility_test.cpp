@@ -75,6 +75,9 @@ TEST(Visibility, SkyReachesTheClearedDepthWhereA16BitBufferRoundsItThere)
             EXPECT_TRUE(bounds[0] > -4 / 420.0 * xScale && bounds[0] < 0) << bounds[0];
         EXPECT_NEAR(bounds[2], c.x1 * xScale, 1e-9) << c.near << "-" << c.far;
     }
+    // A box reaches that band where its far side, half a unit out, lies 433 units ahead; behind the eye never.
+    for (const auto& [near, reaches] : {std::pair{420.0, false}, {421.0, true}, {530.0, true}, {-30.0, false}})
+        EXPECT_EQ(reachesClearedDepth(view, ahead(-6, near), -1.5, 10.5), reaches) << near;
 }
 
 TEST(Visibility, OcclusionNeedsAnEyeBetweenTheGroundAndTheTallTops)

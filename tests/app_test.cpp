@@ -54,6 +54,12 @@ TEST_F(App, ProcedureRecordsKeysButtonsAndMinimisingAndQuitsOnlyOnClose)
             << message << " " << wParam;
     }
     EXPECT_EQ(keyState[0xFF], 0);
+    // F12 counts once however long it is held: its auto-repeats are not recorded.
+    for (const intptr_t lParam : {intptr_t{0}, intptr_t{1} << 30}) {
+        keyState[VK_F12] = 0;
+        windowProc(nullptr, WM_KEYDOWN, VK_F12, lParam);
+        EXPECT_EQ(keyState[VK_F12], lParam == 0) << lParam;
+    }
 
     // The close request, the system menu's close and Alt+F4 (when no window manager takes it) quit with 0.
     registerWindowClass("OpenGL", windowProc);

@@ -1,5 +1,6 @@
 // Plain logic with no window: starting where no window system can be reached, message box text, the
-// frames-per-second counter driven by a fake tick source, screenshot names and files.
+// frames-per-second counter driven by a fake tick source, screenshot names and files (their pixels and a
+// failed save are checked on the real viewer's screen).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,8 +12,8 @@
 #include "app/app.h"
 #include "platform/platform.h"
 #include "render/render.h"
+#include "tests/support/temp_dir.h"
 #include "text/text.h"
-#include "tools/maptool/maptool.h"
 
 TEST(NoDisplay, SdlsFallbackToAHeadlessDriverIsRefusedWithOneAndItsMessageLast)
 {
@@ -77,16 +78,15 @@ TEST(FrameCount, ShowsZeroForTheFirstSecondThenTheCountOfTheLastWindowClosedAfte
     EXPECT_EQ(countFrames(), 2);
 }
 
-TEST(Screenshot, NewFilesNamedByTimeNeverOverwrittenDecodeToTheFrameAndAReplacedFileIsWhole)
+TEST(Screenshot, NewFilesNamedByTimeNeverOverwrittenAndAReplacedFileIsWhole)
 {
     std::tm when{};
     when.tm_year = 126, when.tm_mon = 11, when.tm_mday = 7, when.tm_hour = 23, when.tm_min = 4, when.tm_sec = 5;
     EXPECT_EQ(screenshotName(when, 1) + screenshotName(when, 3),
               "kestra-2026-12-07-23-04-05.pngkestra-2026-12-07-23-04-05-3.png");
 
-    char pattern[] = "/tmp/kestra-shots-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string root = pattern, pictures = root + "/pictures", kestra = pictures + "/Kestra/";
+    TempDir dir;
+    const std::string root = dir.path, pictures = root + "/pictures", kestra = pictures + "/Kestra/";
     const FramePixels frame{2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252}};
     const std::time_t now = std::time(nullptr);
     std::string problem, first, second;
@@ -94,13 +94,6 @@ TEST(Screenshot, NewFilesNamedByTimeNeverOverwrittenDecodeToTheFrameAndAReplaced
     second = saveScreenshot(frame, pictures, now, &problem);
     EXPECT_EQ(first + " " + second, kestra + screenshotName(*std::localtime(&now), 1) + " " + kestra +
                                         screenshotName(*std::localtime(&now), 2)) << problem;
-    Picture picture;
-    ASSERT_TRUE(readPng(second.c_str(), &picture, &problem)) << problem;
-    EXPECT_EQ(picture.rgba, (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 250, 251, 252, 255}));
-
-    std::ofstream(root + "/file") << "x";
-    EXPECT_EQ(saveScreenshot(frame, root + "/file", now, &problem), "");
-    EXPECT_EQ(problem, root + "/file/Kestra: Not a directory");
     EXPECT_FALSE(writeWholeFile(first, {1}, true, &problem));
     EXPECT_EQ(problem, first + ": File exists");
     // Replaced in one step: the new bytes, and nothing else left beside them.
@@ -108,5 +101,4 @@ TEST(Screenshot, NewFilesNamedByTimeNeverOverwrittenDecodeToTheFrameAndAReplaced
     std::ifstream replaced(first);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(replaced), {}), "new");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kestra), {}), 2);
-    std::filesystem::remove_all(root);
 }

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "app/app.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -70,9 +71,8 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
 
 TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalledAndBuildFolders)
 {
-    char pattern[] = "/tmp/kestra-lookup-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path root = pattern, home = fs::current_path();
+    TempDir dir;
+    const fs::path root = dir.path;
     const fs::path here = root / "here", bin = root / "prefix/bin", share = root / "prefix/share/kestra";
     const fs::path run = bin / "run", empty = root / "empty", accented = root / "Stra\u00dfe \u00e9t\u00e9";
     const struct {
@@ -103,8 +103,6 @@ TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalled
         EXPECT_EQ(findDataFolder(c.named.string(), bin.string() + "/", &searched), c.want.string());
         EXPECT_EQ(searched.size(), c.searched);
     }
-    fs::current_path(home);
-    fs::remove_all(root);
 }
 
 TEST(CommandLine, TimedemoFramesAreAWholeNumberFromOneToIntMaxElseAUsageErrorNamingTheVariable)
@@ -121,9 +119,8 @@ TEST(CommandLine, TimedemoFramesAreAWholeNumberFromOneToIntMaxElseAUsageErrorNam
 
 TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
 {
-    char pattern[] = "/tmp/kestra-nodata-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path folder = pattern, odd = folder / "odd", closed = folder / "closed";
+    TempDir dir;
+    const fs::path folder = dir.path, odd = folder / "odd", closed = folder / "closed";
     fs::create_directories(odd / "Data/Grass.bmp");
     std::vector<SearchedFolder> searched;
     EXPECT_EQ(findDataFolder(odd.string(), "", &searched), "");
@@ -144,7 +141,6 @@ TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
         waitpid(child, &status, 0);
         EXPECT_EQ(status, 0) << "a folder another user may not enter";
     }
-    fs::remove_all(folder);
 
     EXPECT_EQ(noDataMessage({{"/a", ENOENT}, {"/b", ENOTDIR}}),
               "The viewer's textures (Data/) were not found in:\n  /a\n  /b\n"

@@ -13,6 +13,7 @@
 
 #include "platform/bmp_layout.h"
 #include "platform/platform.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -24,31 +25,19 @@ static std::string readVia(const char* path)
     return file ? std::string(buffer, std::fread(buffer, 1, sizeof buffer, file.get())) : "<missing>";
 }
 
-// Each test runs in a fresh temporary folder.
-class DataPaths : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kestra-paths-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        fs::current_path(dir = pattern);
-    }
-    void TearDown() override { fs::current_path(home), fs::remove_all(dir); }
-    fs::path home = fs::current_path(), dir;
-};
-
-TEST_F(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
+TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
 {
+    TempDir dir;
     const Bitmap blueRed = {2, 1, {255, 0, 0, 0, 0, 255, 0, 0}};
     fs::create_directory("Data");
     fs::create_directory("data");
     for (auto [path, text] : {std::pair("Data/Terminal8.tga", "upper"), {"data/Road.bmp", "lower"},
                               {"data/Grass.bmp", "exact wins"}, {"Data/Grass.bmp", "exact"}})
         std::ofstream(path) << text;
-    ASSERT_TRUE(saveBitmap((dir / "Data/Sky.bmp").c_str(), blueRed));
+    ASSERT_TRUE(saveBitmap((dir.path / "Data/Sky.bmp").c_str(), blueRed));
     for (auto [path, text] : {std::pair<std::string, std::string>{"Data/Terminal8.tga", "upper"},
                               {"DATA/terminal8.TGA", "upper"}, {"./Data//./Terminal8.tga", "upper"},
-                              {(dir / "DATA/Terminal8.tga").string(), "upper"}, {"data/ROAD.bmp", "lower"},
+                              {(dir.path / "DATA/Terminal8.tga").string(), "upper"}, {"data/ROAD.bmp", "lower"},
                               {"Data/Grass.bmp", "exact"}, {"data/Grass.bmp", "exact wins"}})
         EXPECT_EQ(readVia(path.c_str()), text) << path;
     Bitmap bitmap;
@@ -74,8 +63,9 @@ TEST_F(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpe
 // Paths of many components: dropped "." and empty parts, a path far past the system's limit, and
 // twenty-four levels of folders that exist in two spellings, which a lookup trying every spelling
 // would take hours over.
-TEST_F(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
+TEST(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
 {
+    TempDir dir;
     std::string twins;
     for (int level = 0; level < 24; ++level) {
         fs::create_directory(twins + "x");
@@ -90,7 +80,7 @@ TEST_F(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
         parts += "x/";
     const std::pair<std::string, std::string> cases[] = {
         {twins + "grass.BMP", "deep"}, {twins + "nothing.bmp", "<missing>"}, {dots + twins + "Grass.bmp", "deep"},
-        {std::string(100000, '/') + (dir / twins).string() + "Grass.bmp", "deep"}, {parts + "Grass.bmp", "<missing>"}};
+        {std::string(100000, '/') + (dir.path / twins).string() + "Grass.bmp", "deep"}, {parts + "Grass.bmp", "<missing>"}};
     for (const auto& [path, text] : cases)
         EXPECT_EQ(readVia(path.c_str()), text) << path.substr(0, 40);
 }

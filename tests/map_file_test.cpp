@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <chrono>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "map/map.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
@@ -39,15 +39,13 @@ static Bytes validFile(uint32_t firstValue)
 // device, loads name from there and returns what went to stderr.
 static std::string load(const Bytes* bytes, const char* name = "city.map")
 {
-    const fs::path dir = fs::temp_directory_path() / ("kestra-map-file-" + std::to_string(getpid()));
-    fs::create_directory(dir);
-    mkfifo((dir / "fifo.map").c_str(), 0644);
-    fs::create_symlink("/dev/zero", dir / "zero.map");
+    TempDir dir;
+    mkfifo("fifo.map", 0644);
+    fs::create_symlink("/dev/zero", "zero.map");
     if (bytes)
-        std::ofstream(dir / "city.map", std::ios::binary) << std::string(bytes->begin(), bytes->end());
+        std::ofstream("city.map", std::ios::binary) << std::string(bytes->begin(), bytes->end());
     testing::internal::CaptureStderr();
-    loadCityMap((dir / name).c_str());
-    fs::remove_all(dir);
+    loadCityMap((dir.path / name).c_str());
     return testing::internal::GetCapturedStderr();
 }
 
@@ -88,8 +86,8 @@ TEST(MapFile, ValidFilesFillTheGridAndEveryFaultShowsItsMessageAndKeepsIt)
 // What the user reads about a city file named on a command line: the name as given and the reason.
 TEST(MapFile, AFileThatCannotBeLoadedIsNamedWithItsReason)
 {
-    const fs::path dir = fs::temp_directory_path() / ("kestra-map-why-" + std::to_string(getpid()));
-    fs::create_directory(dir);
+    TempDir temp;
+    const fs::path dir = temp.path;
     Bytes cut = validFile(0);
     cut.resize(100);
     const std::string jpeg = "\xff\xd8\xff\xe0JFIF", png = "\x89PNG\r\n\x1a\n";
@@ -105,16 +103,14 @@ TEST(MapFile, AFileThatCannotBeLoadedIsNamedWithItsReason)
         EXPECT_EQ(explainCityMap(path.c_str(), "NAME", &cityMap), std::string("NAME: ") + why);
         EXPECT_EQ(cityMap.cells[0], 1u) << "the grid is left as it was";
     }
-    fs::remove_all(dir);
 }
 
 // The viewer's running city follows its file: a look once a second (the clock wrapping on the way), a
 // rewrite or a replacement read in, a failing file kept out and reported once.
 TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
 {
-    const fs::path dir = fs::temp_directory_path() / ("kestra-map-follow-" + std::to_string(getpid()));
-    fs::create_directory(dir);
-    const fs::path path = dir / "mine.map";
+    TempDir dir;
+    const fs::path path = dir.path / "mine.map";
     const auto start = fs::file_time_type::clock::now();
     int stamp = 0;  // seconds after start of the next write, so that every write has a time of its own
     auto write = [&](const Bytes& bytes, const fs::path& to) {
@@ -138,7 +134,7 @@ TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
     } steps[] = {
         {"rewritten, looked at too soon", [&] { write(validFile(100), path); }, t + 999, false, "", 1},
         {"a second after the last look", [] {}, t + 1000, true, "", 100},
-        {"replaced by a new file", [&] { write(validFile(200), dir / "new"), fs::rename(dir / "new", path); },
+        {"replaced by a new file", [&] { write(validFile(200), "new"), fs::rename("new", path); },
          t + 2000, true, "", 200},
         {"not a map", [&] { write(notAMap, path); }, t + 3000, false,
          "kestra: mine.map: Invalid map type or version\n", 200},
@@ -154,7 +150,6 @@ TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
         EXPECT_EQ(testing::internal::GetCapturedStderr(), step.said);
         EXPECT_EQ(cityMap.cells[0], step.firstCell);
     }
-    fs::remove_all(dir);
 }
 
 TEST(RoadPieces, EachRoadTileGetsTheMaskOfItsRoadNeighboursInsideTheMap)

@@ -21,20 +21,12 @@
 #include <vector>
 
 #include "app/app.h"
+#include "tests/support/temp_dir.h"
 #include "tools/maptool/maptool.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-// A fresh temporary folder, made the working folder for the object's lifetime.
-struct TempDir {
-    std::string name = (fs::temp_directory_path() / "kestra-map-test-XXXXXX").string();
-    fs::path path = mkdtemp(name.data()), home = fs::current_path();
-    TempDir() { fs::current_path(path); }
-    ~TempDir() { fs::current_path(home), fs::remove_all(path); }
-    size_t entries() const { return size_t(std::distance(fs::directory_iterator(path), fs::directory_iterator())); }
-};
-
 std::string readText(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/gl_context.h"
+#include "tests/support/temp_dir.h"
 #include "text/text.h"
 
 namespace fs = std::filesystem;
@@ -57,9 +58,6 @@ protected:
     static void TearDownTestSuite() { closeTestContext(); }
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kestra-text-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        fs::current_path(dir = pattern);
         writeBytes(dir / "data" / "Terminal8.tga", tgaFile(3, 256, 256, 8, std::vector<unsigned char>(65536, 255)));
         ASSERT_TRUE(buildFont(1280, 720));
         glViewport(0, 0, 1280, 720);
@@ -67,11 +65,10 @@ protected:
     void TearDown() override
     {
         deleteFont();
-        fs::current_path(home);
-        fs::remove_all(dir);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
-    fs::path home = fs::current_path(), dir;
+    TempDir temp;
+    const fs::path dir = temp.path;
 };
 
 // One glyph quad as the rasteriser saw it, in window pixels (y up, rounded to 1/256 pixel).

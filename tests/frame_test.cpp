@@ -217,17 +217,13 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMapsOnASixteenB
                 << width << "x" << height << " shot " << k << ": " << testing::PrintToString(shots[k]);
         }
         // A window made larger since the font was built: the HUD's glyphs are scaled up.
-        windowWidth = width * 3 / 2;
-        windowHeight = height * 3 / 2;
+        std::tie(windowWidth, windowHeight) = std::pair(width * 3 / 2, height * 3 / 2);
         place(placements[0]);
         EXPECT_TRUE(drawn(drawFrameReference, width, height) == drawn(drawFrame, width, height)) << "resized";
         deleteFont();
         closeTestContext();
-        if (x11) {
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            setenv("SDL_VIDEODRIVER", "offscreen", 1);
-            kill(xvfb, SIGTERM);
-        }
+        if (x11)  // back on the offscreen driver
+            SDL_QuitSubSystem(SDL_INIT_VIDEO), setenv("SDL_VIDEODRIVER", "offscreen", 1), kill(xvfb, SIGTERM);
     }
 }
 

@@ -211,7 +211,9 @@ int programMain()
                 updateCamera();
             moveCamera();
         }
-        frameTookInput();
+        // A key tapped between two frames is held until a step has seen it.
+        if (steps > 0)
+            frameTookInput();
     }
     closeMainWindow();
     if (hooks.timedemo)

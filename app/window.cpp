@@ -137,6 +137,9 @@ intptr_t windowProc(PlatformWindow* window, uint32_t message, uintptr_t wParam, 
             keyState[VK_SNAPSHOT] |= message == WM_KEYUP ? 1 : 0;
             return 0;
         }
+        // A held F12 saves one picture, not one per auto-repeat.
+        if (wParam == VK_F12 && message == WM_KEYDOWN && (lParam & (intptr_t{1} << 30)))
+            return 0;
         // Virtual-key codes are below 256; anything else has no entry to record.
         if (wParam < keyState.size())
             keyState[wParam] = message == WM_KEYDOWN ? 1 : 0;

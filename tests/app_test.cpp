@@ -54,6 +54,12 @@ TEST_F(App, ProcedureRecordsKeysButtonsAndMinimisingAndQuitsOnlyOnClose)
             << message << " " << wParam;
     }
     EXPECT_EQ(keyState[0xFF], 0);
+    // F12 counts once however long it is held: its auto-repeats are not recorded.
+    for (const intptr_t lParam : {intptr_t{0}, intptr_t{1} << 30}) {
+        keyState[VK_F12] = 0;
+        windowProc(nullptr, WM_KEYDOWN, VK_F12, lParam);
+        EXPECT_EQ(keyState[VK_F12], lParam == 0) << lParam;
+    }
 
     // The close request, the system menu's close and Alt+F4 (when no window manager takes it) quit with 0.
     registerWindowClass("OpenGL", windowProc);
@@ -166,15 +172,14 @@ TEST_F(InputQueue, EveryKeyAndButtonMessageArrivesInOrderHoweverManyWait)
     EXPECT_EQ(got, sent);
 }
 
-// A layout's key at a place, and the key recorded: the driving keys by place, the others by the layout.
+// A layout's key at a place, and the key recorded: driving keys by place (AZERTY's Z at W, A at Q, Q at A; its W
+// at Z records nothing), any other by the layout (QWERTZ's Y and Z, F1), and a key without a place as it is.
 TEST_F(InputQueue, DrivingKeysGoByTheirPlaceOnTheKeyboardAndEveryOtherKeyByTheLayout)
 {
-    const std::tuple<SDL_Keycode, SDL_Scancode, uint8_t> cases[] = {
-        {SDLK_z, SDL_SCANCODE_W, 'W'}, {SDLK_q, SDL_SCANCODE_A, 'A'}, {SDLK_a, SDL_SCANCODE_Q, 'Q'},  // AZERTY
-        {SDLK_w, SDL_SCANCODE_Z, 0}, {SDLK_y, SDL_SCANCODE_Z, 'Y'}, {SDLK_z, SDL_SCANCODE_Y, 'Z'},   // and QWERTZ
-        {SDLK_SPACE, SDL_SCANCODE_SPACE, VK_SPACE}, {SDLK_F1, SDL_SCANCODE_F1, VK_F1},
-        {SDLK_w, SDL_SCANCODE_UNKNOWN, 'W'}};  // a key without a place, as injected keys may come
-    for (const auto& [sym, place, want] : cases) {
+    for (auto [sym, place, want] : {std::tuple<SDL_Keycode, SDL_Scancode, uintptr_t>{SDLK_z, SDL_SCANCODE_W, 'W'},
+             {SDLK_q, SDL_SCANCODE_A, 'A'}, {SDLK_a, SDL_SCANCODE_Q, 'Q'}, {SDLK_w, SDL_SCANCODE_Z, 0},
+             {SDLK_y, SDL_SCANCODE_Z, 'Y'}, {SDLK_z, SDL_SCANCODE_Y, 'Z'}, {SDLK_SPACE, SDL_SCANCODE_SPACE, VK_SPACE},
+             {SDLK_F1, SDL_SCANCODE_F1, VK_F1}, {SDLK_w, SDL_SCANCODE_UNKNOWN, 'W'}}) {
         push(true, sym, place);
         Msg msg;
         uintptr_t key = 0;

@@ -31,9 +31,6 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
     } cases[] = {
         {{"--screenshot", "a.png", "--window"}, C::run, true, false, "", "", nullptr, false, "a.png"},
         {{"--screenshot=-a.png"}, C::run, false, false, "", "", nullptr, false, "-a.png"},
-        {{"--screenshot", "a.png", "--timedemo"}, C::usageError},
-        {{"--screenshot=a", "--screenshot=b"}, C::usageError},
-        {{"--screenshot"}, C::usageError},
         {{"--window", "my.map", "--timedemo", "--data", "dir"}, C::run, true, true, "dir", "my.map"},
         {{"--data=dir", "--", "-odd.map"}, C::run, false, false, "dir", "-odd.map"},
         {{"--timedemo"}, C::run, false, true, "", "", "reference", true},
@@ -42,26 +39,21 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         {{"--help"}, C::help, false, false, "", "", "bogus"},
         {{"--window", "-h", "-V"}, C::help, true},
         {{"-V", "--help"}, C::version},
-        {{"--window", "--help", "--bogus"}, C::usageError},
-        {{"--version", "a.map", "b.map"}, C::usageError},
-        {{"--bogus"}, C::usageError},
-        {{"a.map", "b.map"}, C::usageError},
-        {{"--window", "--window"}, C::usageError},
-        {{"--data", "a", "--data=b"}, C::usageError},
-        {{"--data"}, C::usageError},
-        {{"--data="}, C::usageError},
-        {{""}, C::usageError},
         {{"--steady", "--size", "320x180", "--mouse-speed=.25"}, C::run, 0, 0, "", "", {}, 0, "", true, 320, 180, .25f},
         {{"--size=1920x1080", "--mouse-speed", "3"}, C::run, 0, 0, "", "", {}, 0, "", 0, 1920, 1080, 3},
-        {{"--steady", "--timedemo"}, C::usageError}, {{"--steady", "--steady"}, C::usageError},
-        {{"--size", "319x180"}, C::usageError}, {{"--size", "320x179"}, C::usageError}, {{"--size"}, C::usageError},
-        {{"--size", "800x"}, C::usageError}, {{"--size", "+800x600"}, C::usageError}, {{"--size", "800"}, C::usageError},
-        {{"--size=400x300", "--size=400x300"}, C::usageError}, {{"--size", "8x6x1"}, C::usageError},
-        {{"--mouse-speed", "0"}, C::usageError}, {{"--mouse-speed", "-1"}, C::usageError},
-        {{"--mouse-speed", "1x"}, C::usageError}, {{"--mouse-speed="}, C::usageError},
-        {{"--mouse-speed", "inf"}, C::usageError}, {{"--mouse-speed", "nan"}, C::usageError},
-        {{"--mouse-speed", " 1"}, C::usageError}, {{"--mouse-speed", "1e99"}, C::usageError},
     };
+    for (const std::vector<std::string>& wrong : std::initializer_list<std::vector<std::string>>{
+             {"--screenshot", "a.png", "--timedemo"}, {"--screenshot=a", "--screenshot=b"}, {"--screenshot"},
+             {"--window", "--help", "--bogus"}, {"--version", "a.map", "b.map"}, {"--bogus"}, {"a.map", "b.map"},
+             {"--window", "--window"}, {"--data", "a", "--data=b"}, {"--data"}, {"--data="}, {""},
+             {"--steady", "--timedemo"}, {"--steady", "--steady"}, {"--size", "319x180"}, {"--size", "320x179"},
+             {"--size"}, {"--size", "800x"}, {"--size", "+800x600"}, {"--size", "800"}, {"--size", "8x6x1"},
+             {"--size=400x300", "--size=400x300"}, {"--mouse-speed", "0"}, {"--mouse-speed", "-1"},
+             {"--mouse-speed", "1x"}, {"--mouse-speed="}, {"--mouse-speed", "inf"}, {"--mouse-speed", "nan"},
+             {"--mouse-speed", " 1"}, {"--mouse-speed", "1e99"}}) {
+        const CommandLine line = parseCommandLine(wrong);
+        EXPECT_EQ(std::pair(line.action, line.error.empty()), std::pair(C::usageError, false)) << wrong.size() << line.error;
+    }
     for (const auto& c : cases) {
         const CommandLine line = parseCommandLine(c.arguments, nullptr, c.renderer);
         SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments: " << line.error);

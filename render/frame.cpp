@@ -148,7 +148,9 @@ bool drawFrameReference()
 // 1. Depth ties. Under GL_LEQUAL a pixel keeps the last drawn of its nearest fragments, under GL_LESS the
 //    first. The tiles before the camera's tile in the reference's order are drawn in reverse under GL_LESS,
 //    the rest in order under GL_LEQUAL; the two runs interleave freely (nearest first), since a later tile
-//    of the reference's order wins every tie against an earlier one either way.
+//    of the reference's order wins every tie against an earlier one either way. Except when a tile before
+//    the camera's may reach rule 4's depth band: under GL_LESS its fragments at the cleared depth would lose
+//    to the clear, so that frame draws every tile in the reference's order under GL_LEQUAL.
 // 2. Tops. A tile drawn under GL_LESS puts its roof or cliff top before its walls, so that the top still
 //    wins the ties it wins when drawn last under GL_LEQUAL.
 // 3. The sky goes last, under GL_LESS and in reverse face order, so that tiles keep winning their ties
@@ -313,7 +315,8 @@ bool drawFrame()
     static WindowTile before[4 * viewRadius * viewRadius], after[4 * viewRadius * viewRadius];
     size_t beforeCount = 0, afterCount = 0;
     int referenceTiles = 0;
-    bool tileAtClearedDepth = false;  // a tile drawn may reach rule 4's depth band
+    bool tileAtClearedDepth = false;   // a tile drawn may reach rule 4's depth band
+    bool earlyAtClearedDepth = false;  // one of them comes before the camera's tile (rule 1)
     for (int row = std::max(r0 - viewRadius, 0); row < rowEnd; ++row)
         for (int column = std::max(c0 - viewRadius, 0); column < columnEnd; ++column) {
             const TileType t = mapCell(row, column);
@@ -324,13 +327,16 @@ bool drawFrame()
             const double top = camera.y + tileKind(t).wallHeight;
             if (outsideView(view, q, camera.y, top) || hidden(view, q, camera.y, top))  // rules 5, 6
                 continue;
-            tileAtClearedDepth = tileAtClearedDepth || reachesClearedDepth(view, q, camera.y, top);
+            const bool atClearedDepth = reachesClearedDepth(view, q, camera.y, top);
+            tileAtClearedDepth = tileAtClearedDepth || atClearedDepth;
             const double cx = (q.x0 + q.x1) * 0.5, cz = (q.z0 + q.z1) * 0.5;
             const WindowTile tile{row, column, t, lightUnderEntry, static_cast<float>(cx * cx + cz * cz)};
-            if (row < r0 || (row == r0 && column < c0))
+            if (row < r0 || (row == r0 && column < c0)) {
                 before[beforeCount++] = tile;
-            else
+                earlyAtClearedDepth = earlyAtClearedDepth || atClearedDepth;
+            } else {
                 after[afterCount++] = tile;
+            }
         }
 
     // Rule 4's pass before the tiles, or after the sky where no tile can take the pixels it colours.
@@ -343,10 +349,7 @@ bool drawFrame()
     glRotatef(camera.yawDegrees, 0.0f, 1.0f, 0.0f);
 
     tilesDrawn = 0;
-    size_t i = beforeCount, j = 0;
-    while (i > 0 || j < afterCount) {
-        const bool early = j == afterCount || (i > 0 && before[i - 1].distance < after[j].distance);
-        const WindowTile& tile = early ? before[--i] : after[j++];
+    auto drawTile = [&entry](const WindowTile& tile, bool early) {
         setDepthFunc(early ? GL_LESS : GL_LEQUAL);  // rule 1
         specifyLight(tile.lightUnderEntry ? FrameState::underEntry : FrameState::underRotation, entry);  // rule 8
         glPushMatrix();
@@ -355,6 +358,18 @@ bool drawFrame()
         drawTileLists(tile.type, early, bindOnChange);
         glPopMatrix();
         ++tilesDrawn;
+    };
+    if (earlyAtClearedDepth) {  // rule 1: the reference's own order
+        for (size_t k = 0; k < beforeCount; ++k)
+            drawTile(before[k], false);
+        for (size_t k = 0; k < afterCount; ++k)
+            drawTile(after[k], false);
+    } else {
+        size_t i = beforeCount, j = 0;
+        while (i > 0 || j < afterCount) {
+            const bool early = j == afterCount || (i > 0 && before[i - 1].distance < after[j].distance);
+            drawTile(early ? before[--i] : after[j++], early);
+        }
     }
     if (referenceTiles > 0)  // rule 8
         specifyLight(referenceTiles == 1 ? FrameState::underEntry : FrameState::underRotation, entry);

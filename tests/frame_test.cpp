@@ -195,6 +195,8 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMapsOnASixteenB
         {1050, -1.5f, 1074, 200, 0, 60, 1, 1, 1}, {1098, -1.5f, 1074, 90, 40, 60, 1, 1, 1},
         {1050, -20, 1074, 45, 0, 60, 1, 1, 1},    {1050, -20, 1074, 315, -5, 60, 0, 0, 1},
         {1146, -60, 1158, 200, 35, 60, 1, 1, 1},
+        // High up, fog off, toward the far corners before the camera's tile: tiles at the cleared depth.
+        {1020, -150, 1020, 135, 16, 60, 1, 0, 1}, {1020, -150, 1020, 225, 16, 60, 1, 0, 1},
     };
     for (auto [width, height, x11] : {std::tuple{1280, 720, false}, {1920, 1080, false}, {640, 360, true}}) {
         const int xvfb = x11 ? startXvfb() : 0;

@@ -148,9 +148,11 @@ bool drawFrameReference()
 // 1. Depth ties. Under GL_LEQUAL a pixel keeps the last drawn of its nearest fragments, under GL_LESS the
 //    first. The tiles before the camera's tile in the reference's order are drawn in reverse under GL_LESS,
 //    the rest in order under GL_LEQUAL; the two runs interleave freely (nearest first), since a later tile
-//    of the reference's order wins every tie against an earlier one either way. Except when a tile before
-//    the camera's may reach rule 4's depth band: under GL_LESS its fragments at the cleared depth would lose
-//    to the clear, so that frame draws every tile in the reference's order under GL_LEQUAL.
+//    of the reference's order wins every tie against an earlier one either way. But under GL_LESS a fragment
+//    at the cleared depth loses to the clear. So when a tile before the camera's may reach rule 4's depth
+//    band, every tile that may is drawn once more, in the reference's order, under GL_LEQUAL with the depth
+//    range pinned to the far end: its fragments land only on pixels still at the cleared depth, where every
+//    tile fragment lay at that depth, and the reference's last one wins there.
 // 2. Tops. A tile drawn under GL_LESS puts its roof or cliff top before its walls, so that the top still
 //    wins the ties it wins when drawn last under GL_LEQUAL.
 // 3. The sky goes last, under GL_LESS and in reverse face order, so that tiles keep winning their ties
@@ -179,6 +181,7 @@ struct WindowTile {
     int row, column;
     TileType type;
     bool lightUnderEntry;  // the reference's first tile, whose light it specifies under the entry matrix
+    bool atClearedDepth;   // may have fragments in rule 4's depth band (rule 1)
     float distance;        // squared, eye to tile centre, world units
 };
 
@@ -330,7 +333,7 @@ bool drawFrame()
             const bool atClearedDepth = reachesClearedDepth(view, q, camera.y, top);
             tileAtClearedDepth = tileAtClearedDepth || atClearedDepth;
             const double cx = (q.x0 + q.x1) * 0.5, cz = (q.z0 + q.z1) * 0.5;
-            const WindowTile tile{row, column, t, lightUnderEntry, static_cast<float>(cx * cx + cz * cz)};
+            const WindowTile tile{row, column, t, lightUnderEntry, atClearedDepth, static_cast<float>(cx * cx + cz * cz)};
             if (row < r0 || (row == r0 && column < c0)) {
                 before[beforeCount++] = tile;
                 earlyAtClearedDepth = earlyAtClearedDepth || atClearedDepth;
@@ -357,19 +360,20 @@ bool drawFrame()
         bindOnChange(textureTable[tile.type]);  // rule 7
         drawTileLists(tile.type, early, bindOnChange);
         glPopMatrix();
-        ++tilesDrawn;
     };
-    if (earlyAtClearedDepth) {  // rule 1: the reference's own order
-        for (size_t k = 0; k < beforeCount; ++k)
-            drawTile(before[k], false);
-        for (size_t k = 0; k < afterCount; ++k)
-            drawTile(after[k], false);
-    } else {
-        size_t i = beforeCount, j = 0;
-        while (i > 0 || j < afterCount) {
-            const bool early = j == afterCount || (i > 0 && before[i - 1].distance < after[j].distance);
-            drawTile(early ? before[--i] : after[j++], early);
-        }
+    size_t i = beforeCount, j = 0;
+    while (i > 0 || j < afterCount) {
+        const bool early = j == afterCount || (i > 0 && before[i - 1].distance < after[j].distance);
+        drawTile(early ? before[--i] : after[j++], early);
+        ++tilesDrawn;
+    }
+    if (earlyAtClearedDepth) {  // rule 1: the pixels left at the cleared depth, in the reference's order
+        glDepthRange(1.0, 1.0);
+        for (const auto& [run, count] : {std::pair{before, beforeCount}, std::pair{after, afterCount}})
+            for (size_t k = 0; k < count; ++k)
+                if (run[k].atClearedDepth)
+                    drawTile(run[k], false);
+        glDepthRange(0.0, 1.0);
     }
     if (referenceTiles > 0)  // rule 8
         specifyLight(referenceTiles == 1 ? FrameState::underEntry : FrameState::underRotation, entry);

@@ -194,19 +194,15 @@ TEST_F(InputQueue, DrivingKeysGoByTheirPlaceOnTheKeyboardAndEveryOtherKeyByTheLa
 TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt)
 {
     registerWindowClass("KestraBare", windowProc);  // the viewer's procedure records the keys
-    const struct {
-        std::vector<std::pair<bool, SDL_Keycode>> events;  // down, key
-        size_t taken;
-        uint8_t aHeld, bHeld;
-    } steps[] = {
+    const std::tuple<std::vector<std::pair<bool, SDL_Keycode>>, size_t, uint8_t, uint8_t> steps[] = {
         {{{true, SDLK_a}, {false, SDLK_a}, {true, SDLK_b}}, 1, 1, 0},  // the release waits, B behind it
         {{}, 1, 0, 1},                                                 // then both come through
         {{{false, SDLK_b}}, 1, 0, 0},  // a release of a key held over a frame is not held
         {{{true, SDLK_a}, {true, SDLK_a}, {false, SDLK_a}}, 2, 1, 0},  // repeats are one press
         {{}, 0, 0, 0},
     };
-    for (size_t k = 0; k < std::size(steps); ++k) {
-        for (auto [down, sym] : steps[k].events)
+    for (const auto& [events, wantTaken, aHeld, bHeld] : steps) {
+        for (auto [down, sym] : events)
             push(down, sym);
         Msg msg;
         size_t taken = 0;
@@ -214,8 +210,8 @@ TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt
             dispatchMessage(&msg);
             ++taken;
         }
-        const auto& want = steps[k];
-        EXPECT_EQ(std::tuple(taken, keyState['A'], keyState['B']), std::tuple(want.taken, want.aHeld, want.bHeld)) << k;
+        EXPECT_EQ(std::tuple(taken, keyState['A'], keyState['B']), std::tuple(wantTaken, aHeld, bHeld))
+            << testing::PrintToString(events);
         frameTookInput();
     }
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "app/app.h"
 #include "camera/camera.h"
@@ -34,13 +35,8 @@ protected:
 TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
 {
     using C = CameraState;
-    const struct {
-        uint8_t keys[2];
-        bool right;
-        float C::*field;
-        float start, want;
-        int frames;
-    } cases[] = {
+    // Keys held, the right button, a quantity, its value before and after, and the frames run.
+    const std::tuple<std::vector<uint8_t>, bool, float C::*, float, float, int> cases[] = {
         {{'W'}, false, &C::speed, 0, 0.205f, 41},  // cruise reached in 40 frames, then steps over
         {{'W'}, false, &C::speed, 0, 0.2f, 42}, {{'S'}, false, &C::speed, 0, -0.1f, 30},  // back to cruise; reverse
         {{'W'}, true, &C::speed, 0, 0.41f, 60},  // boost, and not beyond
@@ -55,15 +51,15 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         {{'E'}, false, &C::y, -6.95f, -7.05f, 1}, {{'Q'}, false, &C::y, -9.05f, -8.95f, 1},  // grass under the probe
         {{VK_HOME}, false, &C::pitch, 0, 90, 100}, {{VK_END}, false, &C::pitch, 90, 0, 100},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << +c.keys[0] << "," << +c.keys[1] << " from " << c.start << " x" << c.frames);
+    for (const auto& [keys, right, field, start, want, count] : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(keys) << " from " << start << " x" << count);
         SetUp();
-        for (uint8_t key : c.keys)
-            keyState[key] = key != 0;
-        mouseButtons.right = c.right;
-        camera.*c.field = c.start;
-        frames(c.frames);
-        EXPECT_NEAR(camera.*c.field, c.want, 1e-4);
+        for (uint8_t key : keys)
+            keyState[key] = 1;
+        mouseButtons.right = right;
+        camera.*field = start;
+        frames(count);
+        EXPECT_NEAR(camera.*field, want, 1e-4);
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>

@@ -76,29 +76,26 @@ TEST_F(App, EachSwitchKeyTogglesItsOwnSettingOncePerPressAndF3AndF4ReapplyFogAnd
 {
     ASSERT_TRUE(openTestContext(64, 64));
     using V = ViewSettings;
-    const struct {
-        uint8_t key;
-        uint8_t V::*setting;
-        float fogRed;  // red of the fog colour after the switch: 1 where fog and light were left alone
-    } switches[] = {{VK_INSERT, &V::showStats, 1}, {VK_F2, &V::vsync, 1}, {VK_F3, &V::daylight, 0},
+    // A key, its setting and the red of the fog colour after it: 1 where fog and light were left alone.
+    const std::tuple<uint8_t, uint8_t V::*, float> switches[] = {{VK_INSERT, &V::showStats, 1}, {VK_F2, &V::vsync, 1}, {VK_F3, &V::daylight, 0},
                     {VK_F4, &V::fogEnabled, 0.77f}};
-    for (const auto& s : switches) {
-        SCOPED_TRACE(+s.key);
+    for (const auto& [key, setting, fogRed] : switches) {
+        SCOPED_TRACE(+key);
         viewSettings = ViewSettings{};
         const GLfloat red[4] = {1, 0, 0, 1};
         glFogfv(GL_FOG_COLOR, red);
         glDisable(GL_FOG), glDisable(GL_LIGHTING);
-        keyState[s.key] = keyState['W'] = 1;
+        keyState[key] = keyState['W'] = 1;
         ASSERT_TRUE(applySwitches());
         ASSERT_TRUE(applySwitches());  // the key was taken: no second toggle
         const ViewSettings& v = viewSettings;  // its switch is off, every other setting still on
-        EXPECT_EQ(std::tuple(v.*s.setting, v.showStats + v.daylight + v.fogEnabled + v.vsync + v.fullscreen + v.active),
+        EXPECT_EQ(std::tuple(v.*setting, v.showStats + v.daylight + v.fogEnabled + v.vsync + v.fullscreen + v.active),
                   std::tuple(0, 5));
-        EXPECT_EQ(std::tuple(keyState[s.key], keyState['W']), std::tuple(0, 1));
+        EXPECT_EQ(std::tuple(keyState[key], keyState['W']), std::tuple(0, 1));
         GLfloat fog[4] = {};
         glGetFloatv(GL_FOG_COLOR, fog);
         const bool reapplied = glIsEnabled(GL_FOG) && glIsEnabled(GL_LIGHTING);
-        EXPECT_EQ(std::pair(fog[0], reapplied), std::pair(s.fogRed, s.fogRed != 1));
+        EXPECT_EQ(std::pair(fog[0], reapplied), std::pair(fogRed, fogRed != 1));
     }
     closeTestContext();
 }
@@ -194,19 +191,15 @@ TEST_F(InputQueue, DrivingKeysGoByTheirPlaceOnTheKeyboardAndEveryOtherKeyByTheLa
 TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt)
 {
     registerWindowClass("KestraBare", windowProc);  // the viewer's procedure records the keys
-    const struct {
-        std::vector<std::pair<bool, SDL_Keycode>> events;  // down, key
-        size_t taken;
-        uint8_t aHeld, bHeld;
-    } steps[] = {
+    const std::tuple<std::vector<std::pair<bool, SDL_Keycode>>, size_t, uint8_t, uint8_t> steps[] = {
         {{{true, SDLK_a}, {false, SDLK_a}, {true, SDLK_b}}, 1, 1, 0},  // the release waits, B behind it
         {{}, 1, 0, 1},                                                 // then both come through
         {{{false, SDLK_b}}, 1, 0, 0},  // a release of a key held over a frame is not held
         {{{true, SDLK_a}, {true, SDLK_a}, {false, SDLK_a}}, 2, 1, 0},  // repeats are one press
         {{}, 0, 0, 0},
     };
-    for (size_t k = 0; k < std::size(steps); ++k) {
-        for (auto [down, sym] : steps[k].events)
+    for (const auto& [events, wantTaken, aHeld, bHeld] : steps) {
+        for (auto [down, sym] : events)
             push(down, sym);
         Msg msg;
         size_t taken = 0;
@@ -214,8 +207,8 @@ TEST_F(InputQueue, AKeyTappedBetweenFramesIsHeldForOneFrameWithEverythingAfterIt
             dispatchMessage(&msg);
             ++taken;
         }
-        const auto& want = steps[k];
-        EXPECT_EQ(std::tuple(taken, keyState['A'], keyState['B']), std::tuple(want.taken, want.aHeld, want.bHeld)) << k;
+        EXPECT_EQ(std::tuple(taken, keyState['A'], keyState['B']), std::tuple(wantTaken, aHeld, bHeld))
+            << testing::PrintToString(events);
         frameTookInput();
     }
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "app/app.h"
 #include "camera/camera.h"
@@ -34,13 +35,8 @@ protected:
 TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
 {
     using C = CameraState;
-    const struct {
-        uint8_t keys[2];
-        bool right;
-        float C::*field;
-        float start, want;
-        int frames;
-    } cases[] = {
+    // Keys held, the right button, a quantity, its value before and after, and the frames run.
+    const std::tuple<std::vector<uint8_t>, bool, float C::*, float, float, int> cases[] = {
         {{'W'}, false, &C::speed, 0, 0.205f, 41},  // cruise reached in 40 frames, then steps over
         {{'W'}, false, &C::speed, 0, 0.2f, 42}, {{'S'}, false, &C::speed, 0, -0.1f, 30},  // back to cruise; reverse
         {{'W'}, true, &C::speed, 0, 0.41f, 60},  // boost, and not beyond
@@ -55,25 +51,23 @@ TEST_F(Camera, HeldKeysDriveEachQuantityToItsLimit)
         {{'E'}, false, &C::y, -6.95f, -7.05f, 1}, {{'Q'}, false, &C::y, -9.05f, -8.95f, 1},  // grass under the probe
         {{VK_HOME}, false, &C::pitch, 0, 90, 100}, {{VK_END}, false, &C::pitch, 90, 0, 100},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << +c.keys[0] << "," << +c.keys[1] << " from " << c.start << " x" << c.frames);
+    for (const auto& [keys, right, field, start, want, count] : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(keys) << " from " << start << " x" << count);
         SetUp();
-        for (uint8_t key : c.keys)
-            keyState[key] = key != 0;
-        mouseButtons.right = c.right;
-        camera.*c.field = c.start;
-        frames(c.frames);
-        EXPECT_NEAR(camera.*c.field, c.want, 1e-4);
+        for (uint8_t key : keys)
+            keyState[key] = 1;
+        mouseButtons.right = right;
+        camera.*field = start;
+        frames(count);
+        EXPECT_NEAR(camera.*field, want, 1e-4);
     }
 }
 
 TEST_F(Camera, TurnsAndMovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
 {
     const float west = 1.5707964f, east = 4.712389f, north = 3.1415927f;  // toward -x, +x, -z
-    const struct {
-        float x, z, yaw, turnRate, wantYaw, wantX, wantZ;
-        int row, column;
-    } cases[] = {
+    // x, z, yaw and turn rate before the move; yaw, x and z after it; the probe's row and column.
+    const std::tuple<float, float, float, float, float, float, float, int, int> cases[] = {
         {1000, 1000, 0.4f, 0.1f, 0.5f, 1000 - std::sin(0.5f) * 0.2f, 1000 + std::cos(0.5f) * 0.2f, 83, 83},
         {1000, 1000, 6.28f, 0.015f, 0.0118f, 999.99764f, 1000.2f, 83, 83},  // yaw wraps into 0..2 pi
         {1000, 1000, 0.005f, -0.015f, 6.2732f, 1000.00201f, 1000.2f, 83, 83},
@@ -82,15 +76,14 @@ TEST_F(Camera, TurnsAndMovesAlongTheHeadingInsideTheMapAndProbesInsideIt)
         {1000, 0.1f, north, 0, north, 1000, 0, 0, 83},
         {1000, 2038.9f, 0, 0, 0, 1000, 2039, 169, 83},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x << "," << c.z << " yaw " << c.yaw);
-        std::tie(camera.x, camera.z, camera.yaw, camera.turnRate, camera.speed) =
-            std::tuple(c.x, c.z, c.yaw, c.turnRate, 0.2f);
+    for (const auto& [x, z, yaw, turnRate, wantYaw, wantX, wantZ, row, column] : cases) {
+        SCOPED_TRACE(testing::Message() << x << "," << z << " yaw " << yaw);
+        std::tie(camera.x, camera.z, camera.yaw, camera.turnRate, camera.speed) = std::tuple(x, z, yaw, turnRate, 0.2f);
         moveCamera();
-        for (auto [got, want] : {std::pair{camera.yaw, c.wantYaw}, {camera.x, c.wantX}, {camera.z, c.wantZ},
+        for (auto [got, want] : {std::pair{camera.yaw, wantYaw}, {camera.x, wantX}, {camera.z, wantZ},
                                  {camera.yawDegrees, float(camera.yaw * 180 / M_PI)}, {camera.speed, 0.2f}})
             EXPECT_NEAR(got, want, 1e-3);
-        EXPECT_EQ(std::tuple(probeTile.row, probeTile.column), std::tuple(c.row, c.column));
+        EXPECT_EQ(std::tuple(probeTile.row, probeTile.column), std::tuple(row, column));
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -66,12 +65,8 @@ TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalled
     const fs::path root = dir.path;
     const fs::path here = root / "here", bin = root / "prefix/bin", share = root / "prefix/share/kestra";
     const fs::path run = bin / "run", empty = root / "empty", accented = root / "Stra\u00dfe \u00e9t\u00e9";
-    const struct {
-        std::vector<fs::path> holding;  // folders given a texture
-        fs::path named;                 // --data
-        fs::path want;                  // empty: none
-        size_t searched;
-    } cases[] = {
+    // Folders given a texture, --data, the folder found (empty: none) and how many were searched.
+    const std::tuple<std::vector<fs::path>, fs::path, fs::path, size_t> cases[] = {
         {{here, bin, share, run}, {}, here, 1},
         {{bin, share, run}, {}, bin, 2},
         {{share, run}, {}, share, 3},
@@ -81,18 +76,18 @@ TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalled
         {{here}, empty, {}, 1},
         {{accented}, accented, accented, 1},
     };
-    for (const auto& c : cases) {
+    for (const auto& [holding, named, want, count] : cases) {
         fs::remove_all(root);
         for (const fs::path& folder : {here, bin, share, empty, accented})
             fs::create_directories(folder);
-        for (const fs::path& folder : c.holding) {
+        for (const fs::path& folder : holding) {
             fs::create_directories(folder / "DATA");
             std::ofstream(folder / "DATA/grass.bmp") << "BM";
         }
         fs::current_path(here);
         std::vector<SearchedFolder> searched;
-        EXPECT_EQ(findDataFolder(c.named.string(), bin.string() + "/", &searched), c.want.string());
-        EXPECT_EQ(searched.size(), c.searched);
+        EXPECT_EQ(findDataFolder(named.string(), bin.string() + "/", &searched), want.string());
+        EXPECT_EQ(searched.size(), count);
     }
 }
 

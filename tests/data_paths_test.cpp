@@ -5,11 +5,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "platform/bmp_layout.h"
 #include "platform/platform.h"
@@ -105,12 +105,8 @@ static std::string header(int32_t width, int32_t height, int bits, uint32_t comp
 
 TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesIt)
 {
-    const struct {
-        const char* what;
-        std::string bytes;
-        size_t needed;  // 0: refused
-        bool exact;
-    } cases[] = {
+    // What the header is, its bytes, the bytes a reader needs (0: refused) and whether exactly those.
+    const std::tuple<const char*, std::string, size_t, bool> cases[] = {
         {"24-bit rows padded to 4 bytes", header(3, 2, 24), 54 + 12 * 2, true},
         {"top-down as tall as bottom-up", header(3, -2, 24), 54 + 12 * 2, true},
         {"1-bit rows", header(33, 1, 1, 0, 62), 62 + 8, true},
@@ -123,10 +119,10 @@ TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesIt)
         {"pixels inside the file header", header(3, 2, 24, 0, 25), 0, true},
         {"pixels beyond 64 KiB of headers", header(3, 2, 24, 0, 65537), 0, true},
     };
-    for (const auto& c : cases) {
-        const BmpLayout layout = bmpLayout(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size());
-        EXPECT_EQ(layout.needed, c.needed) << c.what;
-        EXPECT_TRUE(c.needed == 0 || layout.exact == c.exact) << c.what;
+    for (const auto& [what, bytes, needed, exact] : cases) {
+        const BmpLayout layout = bmpLayout(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        EXPECT_EQ(layout.needed, needed) << what;
+        EXPECT_TRUE(needed == 0 || layout.exact == exact) << what;
     }
 }
 
@@ -134,22 +130,19 @@ TEST(BmpLayout, ReadingStopsAtTheImageAndRefusesAnImageCutShort)
 {
     const std::string image = header(3, 2, 24) + std::string(24, 'p');
     const std::string runs = header(4, 3, 8, 1, 54) + std::string(5, 'r');
-    const struct {
-        const char* what;
-        std::string file;
-        size_t read;  // 0: refused
-    } cases[] = {
+    // What the file is, its bytes and how many are read (0: refused).
+    const std::tuple<const char*, std::string, size_t> cases[] = {
         {"whole image", image, image.size()},
         {"trailing bytes left unread", image + std::string(1000, 't'), image.size()},
         {"image cut short", image.substr(0, image.size() - 1), 0},
         {"a header claiming 64 MiB over a few bytes", header(4096, 4096, 32) + "pppp", 0},
         {"run-length data up to the end of the file", runs, runs.size()},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes, read] : cases) {
         std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), std::fclose);
-        ASSERT_TRUE(file && std::fwrite(c.file.data(), 1, c.file.size(), file.get()) == c.file.size());
+        ASSERT_TRUE(file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size());
         std::rewind(file.get());
         BmpLayout layout;
-        EXPECT_EQ(readBmpBytes(file.get(), &layout).size(), c.read) << c.what;
+        EXPECT_EQ(readBmpBytes(file.get(), &layout).size(), read) << what;
     }
 }

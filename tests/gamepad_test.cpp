@@ -54,13 +54,9 @@ TEST(Gamepad, ReadingsHoldKeysTurnPressSwitchesOnceAndQuitOnlyOnASecondStartWith
 {
     constexpr uint16_t faces = XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_Y;
     constexpr uint16_t flying = XINPUT_GAMEPAD_LEFT_SHOULDER | XINPUT_GAMEPAD_RIGHT_SHOULDER;
-    const struct {
-        GamepadState pad;
-        uint32_t now;  // milliseconds
-        std::string held, pressed;  // keys the pad holds; switch keys it pressed
-        float turn;  // mouse pixels per step
-        bool goOn;
-    } readings[] = {
+    // The pad, the time in milliseconds, keys the pad holds, switch keys it pressed, mouse pixels per step, and
+    // whether the viewer goes on.
+    const std::tuple<GamepadState, uint32_t, std::string, std::string, float, bool> readings[] = {
         {{0, 30, 30, -7849, 0, 8689}, 0, "", "", 0, true},  // at the thresholds and dead zones: nothing
         {{0, 31, 31, -7850, 0, 32767}, 0, "ASW", "", 40, true},
         {{XINPUT_GAMEPAD_START}, 1000, "", "", 0, true},  // one press does nothing
@@ -72,11 +68,11 @@ TEST(Gamepad, ReadingsHoldKeysTurnPressSwitchesOnceAndQuitOnlyOnASecondStartWith
         {{XINPUT_GAMEPAD_START}, 2999, "", "", 0, false},
     };
     gamepadInput = GamepadInput{};
-    for (const auto& r : readings) {
+    for (const auto& [pad, now, held, pressed, turn, goOn] : readings) {
         keyState.fill(0);
-        const bool goOn = applyGamepad(r.pad, r.now);
-        EXPECT_EQ(std::tuple(goOn, keysIn(gamepadInput.keys), keysIn(keyState), gamepadInput.turnPixels),
-                  std::tuple(r.goOn, r.held, r.pressed, r.turn)) << r.now << " " << r.pad.wButtons;
+        const bool goesOn = applyGamepad(pad, now);
+        EXPECT_EQ(std::tuple(goesOn, keysIn(gamepadInput.keys), keysIn(keyState), gamepadInput.turnPixels),
+                  std::tuple(goOn, held, pressed, turn)) << now << " " << pad.wButtons;
     }
 
     // Releasing the trigger leaves the keyboard's W driving; the stick turns by its amount at every step.

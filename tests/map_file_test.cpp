@@ -118,14 +118,9 @@ TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
     ASSERT_EQ(explainCityMap(path.c_str(), cityMapName, &cityMap), "");
     const uint32_t t = 0xFFFFFFFFu - 5500;
     ASSERT_FALSE(followCityMap(t)) << "the first look takes the file as loaded";
-    const struct {
-        const char* what;
-        std::function<void()> change;
-        uint32_t now;
-        bool replaced;
-        std::string said;
-        TileType firstCell;
-    } steps[] = {
+    // What happens to the file, the change, the time of the look, whether the city is replaced, what is said and
+    // the city's first cell after it.
+    const std::tuple<const char*, std::function<void()>, uint32_t, bool, std::string, TileType> steps[] = {
         {"rewritten, looked at too soon", [&] { write(validFile(100), path); }, t + 999, false, "", 1},
         {"a second after the last look", [] {}, t + 1000, true, "", 100},
         {"replaced by a new file", [&] { write(validFile(200), "new"), fs::rename("new", path); },
@@ -136,13 +131,13 @@ TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
         {"removed", [&] { fs::remove(path); }, t + 5000, false, "kestra: mine.map: no such file\n", 200},
         {"back, with the clock wrapped", [&] { write(validFile(300), path); }, t + 6000, true, "", 300},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.change();
+    for (const auto& [what, change, now, replaced, said, firstCell] : steps) {
+        SCOPED_TRACE(what);
+        change();
         testing::internal::CaptureStderr();
-        EXPECT_EQ(followCityMap(step.now), step.replaced);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), step.said);
-        EXPECT_EQ(cityMap.cells[0], step.firstCell);
+        EXPECT_EQ(followCityMap(now), replaced);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), said);
+        EXPECT_EQ(cityMap.cells[0], firstCell);
     }
 }
 

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>

@@ -88,10 +88,12 @@ e2e_expect_eq 0 "$E2E_STATUS" "exit code after closing the window"
 e2e_expect_eq "1920x1080
 $saved" "$(cat "$E2E_OUT")" "standard output, where F1 adds nothing"
 
-e2e_start_viewer steady "$E2E_RUN_DIR" --steady --size 640x360 --screenshot "$E2E_TMP/steady.png"
+e2e_start_viewer steady "$E2E_RUN_DIR" --steady --size 640x360
+id=$(e2e_wait_geometry "* * 640 360")
+e2e_focus "$id"
+e2e_key Escape
 e2e_wait_exit
-e2e_expect_eq "0 640x360 640x360" "$E2E_STATUS $(cat "$E2E_OUT") $(identify -format %wx%h "$E2E_TMP/steady.png")" \
-    "exit code, size line and first frame of the asked size"
+e2e_expect_eq "0 640x360" "$E2E_STATUS $(cat "$E2E_OUT")" "exit code and size line of the asked size"
 
 # The timed demo, cut short: its figures after the size line, naming the reference renderer when it ran, and 0.
 for renderer in "" reference; do

@@ -30,13 +30,6 @@ changed_since() {  # reference-shot region pixels
     client_shot && convert "$1" -crop "$2" "$E2E_TMP/before.ppm" && convert "$shot" -crop "$2" "$E2E_TMP/after.ppm" &&
         e2e_differ "$E2E_TMP/before.ppm" "$E2E_TMP/after.ppm" "$3"
 }
-# Starts a viewer framed and waits for its first frame with the sky, kept as <name>.ppm: name folder.
-start_framed() {
-    e2e_start_viewer "$1" "$2" --window
-    id=$(e2e_wait_geometry "* * 1280 720")
-    e2e_poll "$E2E_TIMEOUT" sky_at_top || e2e_fail "the $1 viewer drew no sky"
-    cp "$shot" "$E2E_TMP/$1.ppm"
-}
 
 # The Linux viewer's first frame, at a 16-bit depth buffer as wine's ChoosePixelFormat gives (SDL's
 # GLX visual would have 24 or 32 bits; its EGL configuration is the smallest that fits), and the Windows one's.
@@ -51,7 +44,10 @@ e2e_expect_eq "0 0" "$E2E_STATUS $(compare -metric AE "$E2E_TMP/Linux.png" "$E2E
     "--screenshot's status and pixels differing from the Linux viewer's"
 
 xdotool mousemove 960 540
-start_framed Windows "$unpacked"
+e2e_start_viewer Windows "$unpacked" --window
+id=$(e2e_wait_geometry "* * 1280 720")
+e2e_poll "$E2E_TIMEOUT" sky_at_top || e2e_fail "the Windows viewer drew no sky"
+cp "$shot" "$E2E_TMP/Windows.ppm"
 read -r x y _ <<<"$(e2e_current_geometry)"
 # The outer corner at (320, 180), the client inside Windows' own frame.
 [ $((x - 320)) -ge 0 ] && [ $((x - 320)) -le 16 ] && [ $((y - 180)) -gt 0 ] && [ $((y - 180)) -le 48 ] ||

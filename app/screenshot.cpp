@@ -19,7 +19,11 @@ std::string screenshotName(const std::tm& when, int attempt)
 {
     char stamp[64];
     std::strftime(stamp, sizeof stamp, "kestra-%Y-%m-%d-%H-%M-%S", &when);
-    return stamp + (attempt > 1 ? "-" + std::to_string(attempt) : "") + ".png";
+    // Appended piece by piece: "-" + to_string trips GCC 12's -Wrestrict false positive.
+    std::string name = stamp;
+    if (attempt > 1)
+        name.append("-").append(std::to_string(attempt));
+    return name.append(".png");
 }
 
 std::string saveScreenshot(const FramePixels& frame, const std::string& folder, std::time_t when,

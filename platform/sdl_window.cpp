@@ -313,9 +313,11 @@ PlatformContext* createContext(PlatformSurface* surface)
 {
     if (!surface)
         return nullptr;
-    // No profile: SDL's GLX path then makes the context from the window's own visual, not from GLX's first
-    // configuration (whose depth buffer is the largest); without one, GLX and EGL give a compatibility context.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    // On X11 no profile: SDL's GLX path then makes the context from the window's own visual, not from GLX's
+    // first configuration (whose depth buffer is the largest), and GLX gives a compatibility context anyway.
+    // Elsewhere the compatibility profile: a profile-less EGL context left llvmpipe threads that crash
+    // LeakSanitizer's thread tracer at exit.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, videoDriverIs("x11") ? 0 : SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GLContext c = SDL_GL_CreateContext(surface->owner->window);
     if (!c)
         return nullptr;

@@ -171,7 +171,9 @@ static int startXvfb()
         pclose(shell);
     if (display < 0)
         return -1;
-    setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
+    char name[16];
+    std::snprintf(name, sizeof name, ":%d", display);
+    setenv("DISPLAY", name, 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     return pid;
 }

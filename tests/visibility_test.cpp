@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 // The viewer's projection (60 degrees, 16:9, near 0.1, far 540) in single precision, looking along -z.
 static View viewAhead()
@@ -27,11 +28,8 @@ TEST(Visibility, ViewVolumeKeepsBoxesWithinSinglePrecisionOfItsPlanes)
 {
     const View view = viewAhead();
     const double halfWidth = std::tan(std::numbers::pi / 6.0) * 16.0 / 9.0;  // x / depth at the left plane
-    const struct {
-        const char* what;
-        Square square;
-        bool outside;
-    } cases[] = {
+    const std::tuple<const char*, Square, bool> cases[] = {
+        // what, the square, whether it is outside
         {"ahead", ahead(-6, 10), false},
         {"behind the eye", {-6, 6, 1, 13}, true},
         // A box a hair beyond a plane may lie on it in GL's single-precision transform; on the far plane its
@@ -41,8 +39,8 @@ TEST(Visibility, ViewVolumeKeepsBoxesWithinSinglePrecisionOfItsPlanes)
         {"1e-4 left of the left plane", ahead(-50 * halfWidth - 1e-4 - 12, 38), false},
         {"two units left of the left plane", ahead(-50 * halfWidth - 2 - 12, 38), true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(outsideView(view, c.square, -1.5, 10.5), c.outside) << c.what;
+    for (const auto& [what, square, outside] : cases)
+        EXPECT_EQ(outsideView(view, square, -1.5, 10.5), outside) << what;
 }
 
 // A wall across the view from depth near to depth far (its x from -20 to 20, y from -10 to 10): where it may
@@ -50,11 +48,8 @@ TEST(Visibility, ViewVolumeKeepsBoxesWithinSinglePrecisionOfItsPlanes)
 TEST(Visibility, SkyReachesTheClearedDepthWhereA16BitBufferRoundsItThere)
 {
     const View view = viewAhead();
-    const struct {
-        double near, far;
-        bool reaches;
-        double x0, x1;  // the bounds' x, when it reaches
-    } cases[] = {
+    // Depths near and far, whether it reaches, and the bounds' x when it does.
+    const std::tuple<double, double, bool, double, double> cases[] = {
         {-30, -10, false, 0, 0},  // behind the eye
         {300, 300, false, 0, 0},
         {530, 530, true, -20 / 530.0, 20 / 530.0},  // stored as the cleared depth, in front of the far plane
@@ -62,18 +57,18 @@ TEST(Visibility, SkyReachesTheClearedDepthWhereA16BitBufferRoundsItThere)
         {600, 600, true, -20 / 600.0, 20 / 600.0},  // beyond the far plane
     };
     const double xScale = view.clip[0];
-    for (const auto& c : cases) {
+    for (const auto& [near, far, reaches, x0, x1] : cases) {
         // Slanted in x: x = -20 lies at depth near, x = 20 at depth far.
-        const double points[4][3] = {{-20, -10, -c.near}, {20, -10, -c.far}, {20, 10, -c.far}, {-20, 10, -c.near}};
+        const double points[4][3] = {{-20, -10, -near}, {20, -10, -far}, {20, 10, -far}, {-20, 10, -near}};
         double bounds[4] = {};
-        ASSERT_EQ(clearedDepthBounds(view, points, 4, bounds), c.reaches) << c.near << "-" << c.far;
-        if (!c.reaches)
+        ASSERT_EQ(clearedDepthBounds(view, points, 4, bounds), reaches) << near << "-" << far;
+        if (!reaches)
             continue;
-        if (c.near == c.far)
-            EXPECT_NEAR(bounds[0], c.x0 * xScale, 1e-9) << c.near;
+        if (near == far)
+            EXPECT_NEAR(bounds[0], x0 * xScale, 1e-9) << near;
         else  // x is -4 at depth 420 and 0 at depth 450
             EXPECT_TRUE(bounds[0] > -4 / 420.0 * xScale && bounds[0] < 0) << bounds[0];
-        EXPECT_NEAR(bounds[2], c.x1 * xScale, 1e-9) << c.near << "-" << c.far;
+        EXPECT_NEAR(bounds[2], x1 * xScale, 1e-9) << near << "-" << far;
     }
     // A box reaches that band where its far side, half a unit out, lies 433 units ahead; behind the eye never.
     for (const auto& [near, reaches] : {std::pair{420.0, false}, {421.0, true}, {530.0, true}, {-30.0, false}})
@@ -94,14 +89,8 @@ TEST(Visibility, TilesBehindABlockAreHiddenOnlyBeyondEveryMargin)
     const double edge = std::atan(0.6);  // the block's edge, seen from the eye, off the view axis (radians)
     auto edgeAt = [](double angle, double near) { return near * std::tan(angle) - 12.0; };  // x0 of a tile
     const Square block = ahead(-6, 10);
-    const struct {
-        const char* what;
-        double eye, wallHeight;
-        Square tile;
-        double tileHeight;
-        bool hidden;
-        Square wall;
-    } cases[] = {
+    // What, the eye's height, the wall's height, the tile and its height, whether it is hidden, the wall.
+    const std::tuple<const char*, double, double, Square, double, bool, Square> cases[] = {
         {"ground straight behind", 1.5, 12, ahead(-6, 34), 0, true, block},
         {"ground straight behind a low block", 1.5, 7, ahead(-6, 34), 0, true, block},
         {"a tall block behind a low one shows its top", 6, 7, ahead(-6, 22), 12, false, block},
@@ -117,9 +106,9 @@ TEST(Visibility, TilesBehindABlockAreHiddenOnlyBeyondEveryMargin)
         {"the eye's own block", 1.5, 12, ahead(-6, 34), 0, false, {-6, 6, -6, 6}},
         {"a wall half a unit ahead", 1.5, 12, ahead(-6, 34), 0, false, ahead(-6, 0.5)},
     };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(clearOccluders(c.eye)) << c.what;
-        addOccluder(view, c.wall, c.wallHeight);
-        EXPECT_EQ(hidden(view, c.tile, -c.eye, c.tileHeight - c.eye), c.hidden) << c.what;
+    for (const auto& [what, eye, wallHeight, tile, tileHeight, isHidden, wall] : cases) {
+        ASSERT_TRUE(clearOccluders(eye)) << what;
+        addOccluder(view, wall, wallHeight);
+        EXPECT_EQ(hidden(view, tile, -eye, tileHeight - eye), isHidden) << what;
     }
 }

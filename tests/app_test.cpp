@@ -92,10 +92,8 @@ TEST_F(App, EachSwitchKeyTogglesItsOwnSettingOncePerPressAndF3AndF4ReapplyFogAnd
         EXPECT_EQ(std::tuple(v.*setting, v.showStats + v.daylight + v.fogEnabled + v.vsync + v.fullscreen + v.active),
                   std::tuple(0, 5));
         EXPECT_EQ(std::tuple(keyState[key], keyState['W']), std::tuple(0, 1));
-        GLfloat fog[4] = {};
-        glGetFloatv(GL_FOG_COLOR, fog);
         const bool reapplied = glIsEnabled(GL_FOG) && glIsEnabled(GL_LIGHTING);
-        EXPECT_EQ(std::pair(fog[0], reapplied), std::pair(fogRed, fogRed != 1));
+        EXPECT_EQ(std::pair(floats(GL_FOG_COLOR)[0], reapplied), std::pair(fogRed, fogRed != 1));
     }
     closeTestContext();
 }
@@ -113,10 +111,8 @@ TEST_F(App, MainWindowHasACurrentContextAndF1ReopensItInTheOtherModeWithTheSizeR
                   std::tuple(0, fullscreen, width, height));
     }
     // The new context is current and sizes reach its viewport.
-    GLint viewport[4] = {};
     windowProc(nullptr, WM_SIZE, 0, 640 | (200 << 16));
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(std::tuple(viewport[2], viewport[3]), std::tuple(640, 200));
+    EXPECT_EQ(floats(GL_VIEWPORT, 4), (Floats{0, 0, 640, 200}));
     closeMainWindow();
     EXPECT_TRUE(!hWnd && !hDC && !hRC);
     commandLine = CommandLine{};

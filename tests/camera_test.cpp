@@ -169,12 +169,9 @@ TEST_F(Camera, FieldOfViewWidensADegreeAFrameWithBoostToNinetyAndRelaxesBackToSi
         keyState['W'] = w;
         glMatrixMode(GL_PROJECTION);
         frames(count);
-        GLint mode = 0;
-        GLdouble projection[16];
-        glGetIntegerv(GL_MATRIX_MODE, &mode);
-        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        const Floats projection = floats(GL_PROJECTION_MATRIX, 16);
         const double f = 1 / std::tan(degrees * M_PI / 360);
-        EXPECT_EQ(mode, GL_MODELVIEW) << degrees;
+        EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW) << degrees;
         for (auto [k, want] : {std::pair{5, f}, {0, f * 9 / 16}, {14, -2 * 540 * 0.1 / (540 - 0.1)}})
             EXPECT_NEAR(projection[k], want, 1e-6) << degrees;
     }

@@ -44,12 +44,10 @@ TEST_F(Font, PrintsEachByteAsItsCellUprightEightPixelsOnUpTo255BytesLeavingTheSa
                       (std::vector<float>{50 + 8.0f * i, 16, 620, 636, 0.0625f, 0.0625f, float(first + i % 224)}))
                 << "glyph " << i;
         // Depth test, lighting, blending, texturing; matrix mode, texture, stack depths; the caller's colour.
-        GLfloat colour[4] = {};
-        glGetFloatv(GL_CURRENT_COLOR, colour);
         EXPECT_EQ(std::vector<GLint>({glIsEnabled(GL_DEPTH_TEST), glIsEnabled(GL_LIGHTING), glIsEnabled(GL_BLEND),
                                       glIsEnabled(GL_TEXTURE_2D), getInt(GL_MATRIX_MODE), getInt(GL_TEXTURE_BINDING_2D),
                                       getInt(GL_PROJECTION_STACK_DEPTH), getInt(GL_MODELVIEW_STACK_DEPTH),
-                                      GLint(colour[1] * 4)}),
+                                      GLint(floats(GL_CURRENT_COLOR, 2)[1] * 4)}),
                   std::vector<GLint>({1, 1, 0, on, GL_MODELVIEW, 0, projection, modelview, 2}));
     }
     // A null format draws nothing and changes nothing.

@@ -102,12 +102,8 @@ TEST_F(Frame, TileWindowIsTwoRadiiSquareClippedToTheMapWithoutCellsPastTheLastTy
 
 TEST_F(Frame, SkySurroundsTheEyeTilesAreLitWhiteByDayYellowAtNightAndRoofsAppearFromEyeHeightSeven)
 {
-    const struct {
-        TileType fill, middle;  // every cell, and cell (85, 85) under the camera
-        float y, yawDegrees, pitch;
-        bool day, fog;
-        Seen seen;
-    } cases[] = {
+    // Every cell and cell (85, 85) under the camera, eye y, yaw and pitch, day, fog, what every pixel shows.
+    const std::tuple<TileType, TileType, float, float, float, bool, bool, Seen> cases[] = {
         // An empty map: the sky box's six faces around the eye.
         {99, 99, -1.5f, 0, 0, true, true, sky},  {99, 99, -1.5f, 90, 0, true, true, sky},
         {99, 99, -1.5f, 180, 0, true, false, sky}, {99, 99, -1.5f, 270, 0, true, true, sky},
@@ -119,19 +115,18 @@ TEST_F(Frame, SkySurroundsTheEyeTilesAreLitWhiteByDayYellowAtNightAndRoofsAppear
         {0, 6, -7.0f, 0, -90, true, true, grey}, {0, 6, -6.9f, 0, -90, true, true, sky},
     };
     for (const auto& c : cases) {
-        std::fill(std::begin(cityMap.cells), std::end(cityMap.cells), c.fill);
-        mapCell(85, 85) = c.middle;
-        place({85 * 12 + 6, c.y, 85 * 12 + 6, c.yawDegrees, c.pitch, 60, float(c.day), float(c.fog), 0});
-        (c.middle == 1 || c.middle == 6 ? glDisable : glEnable)(GL_CULL_FACE);  // a roof seen from below is a back face
+        const auto& [fill, middle, eye, yawDegrees, pitch, day, fog, seen] = c;
+        std::fill(std::begin(cityMap.cells), std::end(cityMap.cells), fill);
+        mapCell(85, 85) = middle;
+        place({85 * 12 + 6, eye, 85 * 12 + 6, yawDegrees, pitch, 60, float(day), float(fog), 0});
+        (middle == 1 || middle == 6 ? glDisable : glEnable)(GL_CULL_FACE);  // a roof seen from below is a back face
         ASSERT_TRUE(drawFrame());
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        GLint front = 0;
-        glGetIntegerv(GL_FRONT_FACE, &front);
-        EXPECT_EQ(std::pair(glIsEnabled(GL_FOG), front), std::pair(GLboolean(c.fog || !c.day), GL_CCW));
+        SCOPED_TRACE(testing::PrintToString(c));
+        EXPECT_EQ(std::pair(glIsEnabled(GL_FOG), getInt(GL_FRONT_FACE)), std::pair(GLboolean(fog || !day), GL_CCW));
         // At night the lit ground saturates red and green; only the material's weaker blue shows below them.
         for (int y : {1, height / 2, height - 2})
             for (int x : {1, width / 2, width - 2})
-                EXPECT_EQ(seenAt(x, y), c.seen) << x << "," << y;
+                EXPECT_EQ(seenAt(x, y), seen) << x << "," << y;
     }
 }
 
@@ -290,16 +285,6 @@ TEST_F(Frame, ClosingSkyPassSendsTheFacesInReverse)
     const size_t second = reference.find_first_not_of(reference[0]);
     ASSERT_TRUE(second != std::string::npos && reference.find(reference[0], second) == std::string::npos) << reference;
     EXPECT_EQ(fast, reference.substr(second) + reference.substr(0, second) + reference);
-}
-
-using Floats = std::vector<GLfloat>;
-
-// The first count values of a state variable, or of a parameter of light when one is given.
-static Floats floats(GLenum name, int count = 1, GLenum light = 0)
-{
-    GLfloat values[16] = {};
-    light ? glGetLightfv(light, name, values) : glGetFloatv(name, values);
-    return {values, values + count};
 }
 
 TEST(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitchedOn)

@@ -40,7 +40,6 @@ inline void writeBytes(const fs::path& path, const std::vector<unsigned char>& b
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-inline GLint getInt(GLenum name) { GLint v = -1; glGetIntegerv(name, &v); return v; }
 // A parameter of the bound 2D texture, and of its image at a level.
 inline GLint texInt(GLenum name) { GLint v = 0; glGetTexParameteriv(GL_TEXTURE_2D, name, &v); return v; }
 inline GLint levelInt(GLenum name, int level = 0)

@@ -83,22 +83,6 @@ TEST(MapFile, ValidFilesFillTheGridAndEveryFaultShowsItsMessageAndKeepsIt)
         expectFault(what, &bytes, "city.map", message);
 }
 
-// What the user reads about a city file named on a command line: the name as given and the reason.
-TEST(MapFile, AFileThatCannotBeLoadedIsNamedWithItsReason)
-{
-    TempDir temp;
-    const fs::path dir = temp.path;
-    std::ofstream(dir / "seed42.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
-    // A missing, foreign or cut file is named with its reason by kestra-map's check and the followed city.
-    for (const auto& [path, why] : {
-             std::pair{dir, "a folder, not a city map"}, {fs::path("/dev/null"), "not a regular file"},
-             {dir / "seed42.png", "a PNG picture, not a city map; kestra-map import makes one from it"}}) {
-        cityMap.cells[0] = 1;
-        EXPECT_EQ(explainCityMap(path.c_str(), "NAME", &cityMap), std::string("NAME: ") + why);
-        EXPECT_EQ(cityMap.cells[0], 1u) << "the grid is left as it was";
-    }
-}
-
 // The viewer's running city follows its file: a look once a second (the clock wrapping on the way), a
 // rewrite or a replacement read in, a failing file kept out and reported once.
 TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
@@ -111,7 +95,7 @@ TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
         std::ofstream(to, std::ios::binary) << std::string(bytes.begin(), bytes.end());
         fs::last_write_time(to, start + std::chrono::seconds(++stamp));
     };
-    const Bytes notAMap = {'n', 'o', 't'};
+    const Bytes picture = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     write(validFile(1), path);
     cityMapPath = path.string();
     cityMapName = "mine.map";
@@ -125,9 +109,9 @@ TEST(MapFile, TheCityFollowsItsFileAndAFailingFileLeavesItAsItWas)
         {"a second after the last look", [] {}, t + 1000, true, "", 100},
         {"replaced by a new file", [&] { write(validFile(200), "new"), fs::rename("new", path); },
          t + 2000, true, "", 200},
-        {"not a map", [&] { write(notAMap, path); }, t + 3000, false,
-         "kestra: mine.map: Invalid map type or version\n", 200},
-        {"the same fault again", [&] { write(notAMap, path); }, t + 4000, false, "", 200},
+        {"a picture", [&] { write(picture, path); }, t + 3000, false,
+         "kestra: mine.map: a PNG picture, not a city map; kestra-map import makes one from it\n", 200},
+        {"the same fault again", [&] { write(picture, path); }, t + 4000, false, "", 200},
         {"removed", [&] { fs::remove(path); }, t + 5000, false, "kestra: mine.map: no such file\n", 200},
         {"back, with the clock wrapped", [&] { write(validFile(300), path); }, t + 6000, true, "", 300},
     };

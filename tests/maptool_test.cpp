@@ -212,6 +212,8 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
         {{"generate", "-o", "city.map"}, none, 0, "", true},
         {{"fix-roads", "city.link"}, none, 0, "", true},
         {{"check", "nothere.map"}, none, 1, "kestra-map: nothere.map: no such file", false},
+        {{"check", "null.map"}, none, 1, "kestra-map: null.map: not a regular file", false},
+        {{"check", "folder"}, none, 1, "kestra-map: folder: a folder, not a city map", false},
         {{"fix-roads", "short.map"}, none, 1, "short.map: Map file is incomplete.", false},
         {{"generate", "-o", "fifo"}, none, 1, "fifo is a FIFO, not a regular file; nothing was written", false},
         {{"generate", "-o", "null.map"}, none, 1, ") is a character device", false},

@@ -76,14 +76,15 @@ TEST_F(App, EachSwitchKeyTogglesItsOwnSettingOncePerPressAndF3AndF4ReapplyFogAnd
 {
     ASSERT_TRUE(openTestContext(64, 64));
     using V = ViewSettings;
-    // A key, its setting and the red of the fog colour after it: 1 where fog and light were left alone.
-    const std::tuple<uint8_t, uint8_t V::*, float> switches[] = {{VK_INSERT, &V::showStats, 1}, {VK_F2, &V::vsync, 1}, {VK_F3, &V::daylight, 0},
-                    {VK_F4, &V::fogEnabled, 0.77f}};
-    for (const auto& [key, setting, fogRed] : switches) {
+    // A key, its setting and the fog colour after it: red where fog and light were left alone.
+    const Floats red = {1, 0, 0, 1};
+    const std::tuple<uint8_t, uint8_t V::*, Floats> switches[] = {
+        {VK_INSERT, &V::showStats, red}, {VK_F2, &V::vsync, red}, {VK_F3, &V::daylight, {0, 0, 0, 1}},
+        {VK_F4, &V::fogEnabled, {0.77f, 0.77f, 0.77f, 1}}};
+    for (const auto& [key, setting, fog] : switches) {
         SCOPED_TRACE(+key);
         viewSettings = ViewSettings{};
-        const GLfloat red[4] = {1, 0, 0, 1};
-        glFogfv(GL_FOG_COLOR, red);
+        glFogfv(GL_FOG_COLOR, red.data());
         glDisable(GL_FOG), glDisable(GL_LIGHTING);
         keyState[key] = keyState['W'] = 1;
         ASSERT_TRUE(applySwitches());
@@ -93,7 +94,7 @@ TEST_F(App, EachSwitchKeyTogglesItsOwnSettingOncePerPressAndF3AndF4ReapplyFogAnd
                   std::tuple(0, 5));
         EXPECT_EQ(std::tuple(keyState[key], keyState['W']), std::tuple(0, 1));
         const bool reapplied = glIsEnabled(GL_FOG) && glIsEnabled(GL_LIGHTING);
-        EXPECT_EQ(std::pair(floats(GL_FOG_COLOR)[0], reapplied), std::pair(fogRed, fogRed != 1));
+        EXPECT_EQ(std::pair(floats(GL_FOG_COLOR, 4), reapplied), std::pair(fog, fog != red));
     }
     closeTestContext();
 }

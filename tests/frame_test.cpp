@@ -151,26 +151,20 @@ static std::vector<unsigned char> drawn(bool (*draw)(), int width, int height)
     return pixels;
 }
 
-// Starts a private Xvfb screen, which ends with its last client, and points SDL's video at it; the server's
-// process id, or -1.
-static int startXvfb()
+// Starts a private Xvfb screen, which ends with its last client, and points SDL's video at it; false if none starts.
+static bool startXvfb()
 {
-    FILE* shell = popen("Xvfb -displayfd 3 -terminate -screen 0 1280x720x24 -nolisten tcp 3>&1 >/dev/null 2>&1 & "
-                        "echo pid $!", "r");
-    char line[64];
-    int pid = -1, display = -1;
-    while (shell && (pid < 0 || display < 0) && std::fgets(line, sizeof line, shell))  // the display once it listens
-        if (std::sscanf(line, "pid %d", &pid) != 1)
-            std::sscanf(line, "%d", &display);
+    FILE* shell = popen("Xvfb -displayfd 3 -terminate -screen 0 1280x720x24 -nolisten tcp 3>&1 >/dev/null 2>&1 &", "r");
+    int display = -1;
+    if (shell && std::fscanf(shell, "%d", &display) != 1)  // the display once it listens
+        display = -1;
     if (shell)
         pclose(shell);
-    if (display < 0)
-        return -1;
     char name[16];
     std::snprintf(name, sizeof name, ":%d", display);
     setenv("DISPLAY", name, 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
-    return pid;
+    return display >= 0;
 }
 
 // Placements as place() takes them.
@@ -229,7 +223,7 @@ TEST(FrameExact, EqualsTheReferenceOverPlacementsRandomCamerasAndMapsOnASixteenB
 
 static void drawOnX11()
 {
-    if (startXvfb() < 0)
+    if (!startXvfb())
         std::_Exit(2);
     expectReferenceFrames(640, 360, placements);
     std::_Exit(testing::Test::HasFailure() ? 1 : 0);

@@ -281,33 +281,9 @@ TEST_F(Frame, ClosingSkyPassSendsTheFacesInReverse)
     EXPECT_EQ(fast, reference.substr(second) + reference.substr(0, second) + reference);
 }
 
-TEST(SceneState, ResizeSetsViewportProjectionCullingAndLinearFogOnlyWhileSwitchedOn)
-{
-    openScene(64, 64);
-    camera.fieldOfView = 75;
-    resizeScene(1366, 0);  // a zero height counts as 1
-    EXPECT_EQ(floats(GL_VIEWPORT, 4), (Floats{0, 0, 1366, 1}));
-    // Culling back faces; the frame draws in whatever matrix mode is left current; fog linear from 90 to 270.
-    EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_CULL_FACE), getInt(GL_CULL_FACE_MODE), getInt(GL_MATRIX_MODE),
-                                  glIsEnabled(GL_FOG), getInt(GL_FOG_MODE), getInt(GL_FOG_START),
-                                  getInt(GL_FOG_END)}),
-              (std::vector<GLint>{1, GL_BACK, GL_MODELVIEW, 1, GL_LINEAR, 90, 270}));
-    // The camera's field of view at the window's shape, from 0.1 to 540.
-    const Floats p = floats(GL_PROJECTION_MATRIX, 16);
-    EXPECT_FLOAT_EQ(p[5], static_cast<float>(1 / std::tan(75 * M_PI / 360)));
-    EXPECT_FLOAT_EQ(p[0] * 1366, p[5]);
-    EXPECT_FLOAT_EQ(p[14], static_cast<float>(-2 * 540 * 0.1 / (540 - 0.1)));
-
-    glDisable(GL_FOG);
-    viewSettings.fogEnabled = 0;
-    resizeScene(64, 64);
-    EXPECT_FALSE(glIsEnabled(GL_FOG));  // applyFog, which the switches call, is tested with them in app_test
-    closeTestContext();
-}
-
 // A context opened at night: black clear colour (set here only, so a day context keeps its grey at night)
-// and, until a day has passed, black ambient light.
-TEST(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColourAndAmbient)
+// and, until a day has passed, black ambient light. Then resizeScene's viewport, projection, culling and fog.
+TEST(SceneState, InitAndResizeSetTheGlobalStateAndANightContextGetsBlackClearColourAndAmbient)
 {
     openScene(64, 64, false);
     EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_TEXTURE_2D), glIsEnabled(GL_DEPTH_TEST),
@@ -334,5 +310,24 @@ TEST(SceneState, InitSceneSetsTheGlobalStateAndANightContextGetsBlackClearColour
     viewSettings.daylight = 0;
     applyLight();
     EXPECT_EQ(floats(GL_AMBIENT, 4, GL_LIGHT0), (Floats{0.2f, 0.2f, 0.2f, 1}));
+
+    camera.fieldOfView = 75;
+    resizeScene(1366, 0);  // a zero height counts as 1
+    EXPECT_EQ(floats(GL_VIEWPORT, 4), (Floats{0, 0, 1366, 1}));
+    // Culling back faces; the frame draws in whatever matrix mode is left current; fog linear from 90 to 270.
+    EXPECT_EQ((std::vector<GLint>{glIsEnabled(GL_CULL_FACE), getInt(GL_CULL_FACE_MODE), getInt(GL_MATRIX_MODE),
+                                  glIsEnabled(GL_FOG), getInt(GL_FOG_MODE), getInt(GL_FOG_START),
+                                  getInt(GL_FOG_END)}),
+              (std::vector<GLint>{1, GL_BACK, GL_MODELVIEW, 1, GL_LINEAR, 90, 270}));
+    // The camera's field of view at the window's shape, from 0.1 to 540.
+    const Floats p = floats(GL_PROJECTION_MATRIX, 16);
+    EXPECT_FLOAT_EQ(p[5], static_cast<float>(1 / std::tan(75 * M_PI / 360)));
+    EXPECT_FLOAT_EQ(p[0] * 1366, p[5]);
+    EXPECT_FLOAT_EQ(p[14], static_cast<float>(-2 * 540 * 0.1 / (540 - 0.1)));
+
+    glDisable(GL_FOG);
+    viewSettings.fogEnabled = 0;
+    resizeScene(64, 64);
+    EXPECT_FALSE(glIsEnabled(GL_FOG));  // applyFog, which the switches call, is tested with them in app_test
     closeTestContext();
 }

@@ -25,7 +25,7 @@ static std::string readVia(const char* path)
     return file ? std::string(buffer, std::fread(buffer, 1, sizeof buffer, file.get())) : "<missing>";
 }
 
-TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
+TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsOnlyRegularFilesOpenAndLongPathsTakeLinearWork)
 {
     TempDir dir;
     const Bitmap blueRed = {2, 1, {255, 0, 0, 0, 0, 255, 0, 0}};
@@ -35,11 +35,28 @@ TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
                               {"data/Grass.bmp", "exact wins"}, {"Data/Grass.bmp", "exact"}})
         std::ofstream(path) << text;
     ASSERT_TRUE(saveBitmap((dir.path / "Data/Sky.bmp").c_str(), blueRed));
+    // Paths of many components: dropped "." and empty parts, a path far past the system's limit, and
+    // twenty-four levels of folders that exist in two spellings, which a lookup trying every spelling
+    // would take hours over.
+    std::string twins, dots, parts;
+    for (int level = 0; level < 24; ++level) {
+        fs::create_directory(twins + "x");
+        fs::create_directory_symlink("x", twins + "X");
+        twins += "x/";
+    }
+    std::ofstream(twins + "Grass.bmp") << "deep";
+    for (int i = 0; i < 50000; ++i)
+        dots += "./";
+    for (int i = 0; i < 100000; ++i)
+        parts += "x/";
     for (auto [path, text] : {std::pair<std::string, std::string>{"Data/Terminal8.tga", "upper"},
                               {"DATA/terminal8.TGA", "upper"}, {"./Data//./Terminal8.tga", "upper"},
                               {(dir.path / "DATA/Terminal8.tga").string(), "upper"}, {"data/ROAD.bmp", "lower"},
-                              {"Data/Grass.bmp", "exact"}, {"data/Grass.bmp", "exact wins"}})
-        EXPECT_EQ(readVia(path.c_str()), text) << path;
+                              {"Data/Grass.bmp", "exact"}, {"data/Grass.bmp", "exact wins"},
+                              {twins + "grass.BMP", "deep"}, {twins + "nothing.bmp", "<missing>"},
+                              {dots + twins + "Grass.bmp", "deep"}, {parts + "Grass.bmp", "<missing>"},
+                              {std::string(100000, '/') + (dir.path / twins).string() + "Grass.bmp", "deep"}})
+        EXPECT_EQ(readVia(path.c_str()), text) << path.substr(0, 40);
     Bitmap bitmap;
     ASSERT_TRUE(loadBitmap("DATA/sky.BMP", &bitmap));
     EXPECT_EQ(bitmap.bits, blueRed.bits);
@@ -58,31 +75,6 @@ TEST(DataPaths, AnySpellingReachesTheFileTheExactOneWinsAndOnlyRegularFilesOpen)
         EXPECT_EQ(readVia(path), "<missing>") << path;
         EXPECT_EQ(errno, error) << path;
     }
-}
-
-// Paths of many components: dropped "." and empty parts, a path far past the system's limit, and
-// twenty-four levels of folders that exist in two spellings, which a lookup trying every spelling
-// would take hours over.
-TEST(DataPaths, LongAndTwinSpelledPathsAreLookedUpOnceInLinearWork)
-{
-    TempDir dir;
-    std::string twins;
-    for (int level = 0; level < 24; ++level) {
-        fs::create_directory(twins + "x");
-        fs::create_directory_symlink("x", twins + "X");
-        twins += "x/";
-    }
-    std::ofstream(twins + "Grass.bmp") << "deep";
-    std::string dots, parts;
-    for (int i = 0; i < 50000; ++i)
-        dots += "./";
-    for (int i = 0; i < 100000; ++i)
-        parts += "x/";
-    const std::pair<std::string, std::string> cases[] = {
-        {twins + "grass.BMP", "deep"}, {twins + "nothing.bmp", "<missing>"}, {dots + twins + "Grass.bmp", "deep"},
-        {std::string(100000, '/') + (dir.path / twins).string() + "Grass.bmp", "deep"}, {parts + "Grass.bmp", "<missing>"}};
-    for (const auto& [path, text] : cases)
-        EXPECT_EQ(readVia(path.c_str()), text) << path.substr(0, 40);
 }
 
 // A BMP file header and 40-byte information header (or the 12-byte core header when core is set).

@@ -59,7 +59,7 @@ TEST(CommandLine, OptionsAndMapAreReadAndEveryMisuseIsAnError)
         EXPECT_EQ(summary(parseCommandLine(wrong)), "usage error") << testing::PrintToString(wrong);
 }
 
-TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalledAndBuildFolders)
+TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalledAndBuildFoldersElseNamesWhyNot)
 {
     TempDir dir;
     const fs::path root = dir.path;
@@ -89,24 +89,9 @@ TEST(CommandLine, DataComesFromTheNamedFolderOrTheFirstOfCurrentProgramInstalled
         EXPECT_EQ(findDataFolder(named.string(), bin.string() + "/", &searched), want.string());
         EXPECT_EQ(searched.size(), count);
     }
-}
 
-TEST(CommandLine, TimedemoFramesAreAWholeNumberFromOneToIntMaxElseAUsageErrorNamingTheVariable)
-{
-    for (const char* wrong : {"0", "-1", "abc", "", "0x10", "1e3", "2147483648", "18446744073709551616", " 5", "+5"}) {
-        const CommandLine line = parseCommandLine({"--timedemo"}, wrong);
-        EXPECT_EQ(line.action, CommandLine::usageError) << wrong;
-        EXPECT_NE(line.error.find("KESTRA_TIMEDEMO_FRAMES"), std::string::npos) << wrong;
-    }
-    for (auto [text, frames] : {std::pair("1", 1), {"2147483647", INT_MAX}, {"050", 50}})
-        EXPECT_EQ(parseCommandLine({"--timedemo"}, text).timedemoFrames, frames) << text;
-    EXPECT_EQ(parseCommandLine({"--window"}, "abc").action, CommandLine::run) << "read only for the timed demo";
-}
-
-TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
-{
-    TempDir dir;
-    const fs::path folder = dir.path, odd = folder / "odd", closed = folder / "closed";
+    // No data: which folders lack it and which hold it unreadable.
+    const fs::path odd = root / "odd", closed = root / "closed";
     fs::create_directories(odd / "Data/Grass.bmp");
     std::vector<SearchedFolder> searched;
     EXPECT_EQ(findDataFolder(odd.string(), "", &searched), "");
@@ -116,7 +101,7 @@ TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
     fs::create_directories(closed / "Data");
     std::ofstream(closed / "Data/Grass.bmp") << "BM";
     fs::permissions(closed, fs::perms::owner_all);
-    fs::permissions(folder, fs::perms::all);
+    fs::permissions(root, fs::perms::all);
     std::fflush(nullptr);
     if (const pid_t child = geteuid() == 0 ? fork() : -1; child == 0) {
         std::vector<SearchedFolder> seen;
@@ -135,4 +120,16 @@ TEST(CommandLine, NoDataSaysWhichFoldersLackItAndWhichHoldItUnreadable)
               "The viewer's textures (Data/) could not be used from:\n  /a: not there\n"
               "  /b: Data/Grass.bmp is not a regular file\n  /c: Data/Grass.bmp: Permission denied\n"
               "Name the folder that holds them with --data DIR.");
+}
+
+TEST(CommandLine, TimedemoFramesAreAWholeNumberFromOneToIntMaxElseAUsageErrorNamingTheVariable)
+{
+    for (const char* wrong : {"0", "-1", "abc", "", "0x10", "1e3", "2147483648", "18446744073709551616", " 5", "+5"}) {
+        const CommandLine line = parseCommandLine({"--timedemo"}, wrong);
+        EXPECT_EQ(line.action, CommandLine::usageError) << wrong;
+        EXPECT_NE(line.error.find("KESTRA_TIMEDEMO_FRAMES"), std::string::npos) << wrong;
+    }
+    for (auto [text, frames] : {std::pair("1", 1), {"2147483647", INT_MAX}, {"050", 50}})
+        EXPECT_EQ(parseCommandLine({"--timedemo"}, text).timedemoFrames, frames) << text;
+    EXPECT_EQ(parseCommandLine({"--window"}, "abc").action, CommandLine::run) << "read only for the timed demo";
 }

@@ -255,7 +255,7 @@ TEST(Program, OutputsAreReplacedInOneStepOrRefusedUntouched)
     }
 }
 
-TEST(Program, HelpAndUsageErrors)
+TEST(Program, HelpUsageErrorsAndStandardOutputWhichIsCheckedAReaderlessPipeEndsQuietlyAndTheLongestNamesAreWritten)
 {
     TempDir dir;  // whatever a wrong command line would write lands here
     for (auto [option, out] : {std::pair{"--help", "Usage: "}, {"-h", "Usage: "}, {"--version", "kestra-map 1."},
@@ -273,13 +273,9 @@ TEST(Program, HelpAndUsageErrors)
             << testing::PrintToString(wrong) << ": " << run.status << " " << run.out << run.err;
     }
     EXPECT_EQ(dir.entries(), 0u);
-}
 
-// Both programs' standard output full, closed, or a pipe nobody reads; and an output name as long as a
-// folder allows, which leaves no room for a temporary name made by adding to it.
-TEST(Program, StandardOutputIsCheckedAReaderlessPipeEndsItQuietlyAndTheLongestNamesAreWritten)
-{
-    TempDir dir;
+    // Both programs' standard output full, closed, or a pipe nobody reads; and an output name as long as a
+    // folder allows, which leaves no room for a temporary name made by adding to it.
     const std::string longest(NAME_MAX, 'n');
     EXPECT_EQ(runTool({"generate", "-o", longest}).status, 0);
     EXPECT_TRUE(fs::is_regular_file(longest));

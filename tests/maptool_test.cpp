@@ -102,7 +102,7 @@ TEST(CityGenerator, EverySeedGivesItsOwnConnectedDrivableTownEveryTime)
     }
 }
 
-TEST(Program, GeneratedMapsRoundTripAndCheckAndRenderSayWhatTheViewerWouldDo)
+TEST(Program, GeneratedMapsRoundTripAndCheckAndRenderSayWhatTheViewerWouldDoOrWarnOfWhatItWouldNot)
 {
     TempDir dir;
     ASSERT_EQ(runTool({"generate", "--seed", "99", "-o", "city.map"}).status, 0);
@@ -120,26 +120,8 @@ TEST(Program, GeneratedMapsRoundTripAndCheckAndRenderSayWhatTheViewerWouldDo)
                              "Start tile (row 168, column 2): road piece", "road tiles, connected"})
         EXPECT_NE(good.out.find(line), std::string::npos) << good.out;
 
-    // The preview: the dot sits on the start tile; the heading points from it straight toward row 0.
-    ASSERT_EQ(runTool({"render", "city.map", "-o", "render.png", "--scale", "6"}).status, 0);
-    ASSERT_TRUE(readPng("render.png", &picture, &run.err)) << run.err;
-    ASSERT_EQ((std::pair{picture.width, picture.height}), (std::pair{mapSize * 6, mapSize * 6}));
-    int marker = 0, heading = 0, misplaced = 0;
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) {
-            bool inMarker = std::equal(startMarkerColour, startMarkerColour + 3, pixel(picture, x, y));
-            bool inHeading = std::equal(headingColour, headingColour + 3, pixel(picture, x, y));
-            marker += inMarker, heading += inHeading;
-            misplaced += (inMarker && (y / 6 != 168 || x / 6 != 2)) || (inHeading && (y / 6 > 168 || x / 6 != 2));
-        }
-    EXPECT_TRUE(marker > 0 && heading > 2 * 6 && misplaced == 0) << marker << ", " << heading << ", " << misplaced;
-}
-
-// A lone east-west piece, a building on the start tile and roads in two pieces: warnings that say where,
-// fatal only with --strict. Only the exact name is read: the viewer's lookup ignores case.
-TEST(Program, CheckWarnsOfPiecesThatDoNotMatchABlockedStartAndRoadsInPieces)
-{
-    TempDir dir;
+    // A lone east-west piece, a building on the start tile and roads in two pieces: warnings that say where,
+    // fatal only with --strict. Only the exact name is read: the viewer's lookup ignores case.
     static CityMap map;
     map.cells[mapSize * 10 + 10] = roadBase + 5;
     map.cells[mapSize * 50 + 50] = map.cells[mapSize * 51 + 50] = roadBase;
@@ -155,6 +137,20 @@ TEST(Program, CheckWarnsOfPiecesThatDoNotMatchABlockedStartAndRoadsInPieces)
                        "camera cannot move from it\nkestra-map: ODD.MAP: warning: the roads are in 2 pieces that do "
                        "not join:\n  2 road tiles, one at row 50, column 50\n  1 road tile, one at row 10, column "
                        "10\n");
+
+    // The preview: the dot sits on the start tile; the heading points from it straight toward row 0.
+    ASSERT_EQ(runTool({"render", "city.map", "-o", "render.png", "--scale", "6"}).status, 0);
+    ASSERT_TRUE(readPng("render.png", &picture, &run.err)) << run.err;
+    ASSERT_EQ((std::pair{picture.width, picture.height}), (std::pair{mapSize * 6, mapSize * 6}));
+    int marker = 0, heading = 0, misplaced = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            bool inMarker = std::equal(startMarkerColour, startMarkerColour + 3, pixel(picture, x, y));
+            bool inHeading = std::equal(headingColour, headingColour + 3, pixel(picture, x, y));
+            marker += inMarker, heading += inHeading;
+            misplaced += (inMarker && (y / 6 != 168 || x / 6 != 2)) || (inHeading && (y / 6 > 168 || x / 6 != 2));
+        }
+    EXPECT_TRUE(marker > 0 && heading > 2 * 6 && misplaced == 0) << marker << ", " << heading << ", " << misplaced;
 }
 
 // Every stray pixel is counted, the first ten listed; a FIFO is refused unread; a picture of the wrong size

@@ -100,8 +100,7 @@ TEST_F(Hud, DrawsItsLinesShadowFirstAtTheirPositions)
     camera = CameraState{};  // at (30, -1.5, 2016) facing 180 degrees
     camera.speed = -0.25f;
     viewSettings = ViewSettings{};
-    windowWidth = 1280;
-    windowHeight = 720;
+    std::tie(windowWidth, windowHeight) = std::pair(1280, 720);
     const std::string want[13] = {
         windowTitle, "FPS:    60", "xpos:   30.00", "ypos:   -1.50", "zpos: 2016.00", "yrot:  180.00 degs (3.14 rads)",
         "turn:    0.0000", "accel:  -0.2500", "FOV:     60", "[F1] Mode: FULLSCREEN (1280x720)", "[F2] VSYNC: ON",
@@ -148,10 +147,33 @@ static GLint envMode() { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_E
 
 using TgaLoad = TextTest;
 
-// Every file is read-only: the font may be installed where it cannot be written.
-TEST_F(TgaLoad, UploadsEachDepthWithRepeatLinearAndModulate)
+TEST_F(TgaLoad, RejectionsMakeNoGlCallAndEachDepthUploadsWithRepeatLinearAndModulate)
 {
-    // Name, file, texture name, format and bytes read back. A 512 x 2 picture reads 2 x 512 with the sides'
+    // Every GL call of the reader comes after its checks: a rejection leaves the bound texture and the store.
+    // The checks go type, sides, depth, pixels (openDataFile's refusal of FIFOs and devices is tested with it).
+    glBindTexture(GL_TEXTURE_2D, 20);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    const std::tuple<const char*, Bytes, int> rejected[] = {
+        {"missing", {}, tgaCannotOpen},
+        {"17 bytes", counting(17), tgaShortHeader},
+        {"rle", tgaFile(10, 3, 3, 16), tgaBadType},
+        {"colourmap", tgaFile(2, 4, 4, 8, {}, 0, 1), tgaBadType},
+        {"3x4", tgaFile(2, 3, 4, 16), tgaBadSide},
+        {"4x1024", tgaFile(2, 4, 1024, 32), tgaBadSide},
+        {"depth16", tgaFile(2, 4, 4, 16), tgaBadDepth},
+        {"one byte short", tgaFile(2, 4, 4, 32, counting(63)), tgaShortPixels},
+        {"pixels past a long image ID", tgaFile(3, 2, 2, 8, {}, 200), tgaShortPixels},
+    };
+    for (const auto& [name, bytes, code] : rejected) {
+        if (code != tgaCannotOpen)
+            writeBytes(dir / name, bytes);
+        EXPECT_EQ(loadTgaTexture((dir / name).c_str(), 21), code) << name;
+    }
+    EXPECT_EQ(std::tuple(getInt(GL_TEXTURE_BINDING_2D), glIsTexture(21), getInt(GL_UNPACK_ALIGNMENT)),
+              std::tuple(20, GL_FALSE, 8));
+
+    // Each file read-only, as the font may be installed where it cannot be written. Name, file, texture name,
+    // format and bytes read back. A 512 x 2 picture reads 2 x 512 with the sides'
     // bytes swapped; two 24-bit pixels make six-byte rows, which any unpack alignment but 1 would shift. 8-bit
     // files keep their rows in stored order whatever the origin bit says, and skip the image ID and the footer.
     const std::tuple<const char*, Bytes, GLuint, GLenum, Bytes> cases[] = {
@@ -180,30 +202,4 @@ TEST_F(TgaLoad, UploadsEachDepthWithRepeatLinearAndModulate)
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, got.data());
         EXPECT_EQ(got, want);
     }
-}
-
-// Every GL call of the reader comes after its checks: a rejection leaves the bound texture and the store.
-// The checks go type, sides, depth, pixels (openDataFile's refusal of FIFOs and devices is tested with it).
-TEST_F(TgaLoad, RejectionsMakeNoGlCall)
-{
-    glBindTexture(GL_TEXTURE_2D, 20);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
-    const std::tuple<const char*, Bytes, int> cases[] = {
-        {"missing", {}, tgaCannotOpen},
-        {"17 bytes", counting(17), tgaShortHeader},
-        {"rle", tgaFile(10, 3, 3, 16), tgaBadType},
-        {"colourmap", tgaFile(2, 4, 4, 8, {}, 0, 1), tgaBadType},
-        {"3x4", tgaFile(2, 3, 4, 16), tgaBadSide},
-        {"4x1024", tgaFile(2, 4, 1024, 32), tgaBadSide},
-        {"depth16", tgaFile(2, 4, 4, 16), tgaBadDepth},
-        {"one byte short", tgaFile(2, 4, 4, 32, counting(63)), tgaShortPixels},
-        {"pixels past a long image ID", tgaFile(3, 2, 2, 8, {}, 200), tgaShortPixels},
-    };
-    for (const auto& [name, bytes, code] : cases) {
-        if (code != tgaCannotOpen)
-            writeBytes(dir / name, bytes);
-        EXPECT_EQ(loadTgaTexture((dir / name).c_str(), 21), code) << name;
-    }
-    EXPECT_EQ(std::tuple(getInt(GL_TEXTURE_BINDING_2D), glIsTexture(21), getInt(GL_UNPACK_ALIGNMENT)),
-              std::tuple(20, GL_FALSE, 8));
 }

@@ -173,9 +173,9 @@ TEST_F(TgaLoad, RejectionsMakeNoGlCallAndEachDepthUploadsWithRepeatLinearAndModu
               std::tuple(20, GL_FALSE, 8));
 
     // Each file read-only, as the font may be installed where it cannot be written. Name, file, texture name,
-    // format and bytes read back. A 512 x 2 picture reads 2 x 512 with the sides'
-    // bytes swapped; two 24-bit pixels make six-byte rows, which any unpack alignment but 1 would shift. 8-bit
-    // files keep their rows in stored order whatever the origin bit says, and skip the image ID and the footer.
+    // format and bytes read back. A 512 x 2 picture reads 2 x 512 with the sides' bytes swapped; two 24-bit
+    // pixels make six-byte rows, which any unpack alignment but 1 would shift. 8-bit files keep their rows in
+    // stored order whatever the origin bit says, and skip the image ID and the footer.
     const std::tuple<const char*, Bytes, GLuint, GLenum, Bytes> cases[] = {
         {"32-bit", tgaFile(2, 512, 2, 32, counting(4096)), 7, GL_RGBA, counting(4096, 4)},
         {"24-bit", tgaFile(2, 2, 4, 24, counting(24)), 8, GL_RGB, counting(24, 3)},

@@ -95,7 +95,7 @@ static std::string header(int32_t width, int32_t height, int bits, uint32_t comp
     return b + std::string(20, '\0');
 }
 
-TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesIt)
+TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesItAndReadingStopsThere)
 {
     // What the header is, its bytes, the bytes a reader needs (0: refused) and whether exactly those.
     const std::tuple<const char*, std::string, size_t, bool> cases[] = {
@@ -116,21 +116,19 @@ TEST(BmpLayout, TheHeaderBoundsTheImageOrRefusesIt)
         EXPECT_EQ(layout.needed, needed) << what;
         EXPECT_TRUE(needed == 0 || layout.exact == exact) << what;
     }
-}
 
-TEST(BmpLayout, ReadingStopsAtTheImageAndRefusesAnImageCutShort)
-{
+    // Reading stops at the image and refuses an image cut short.
     const std::string image = header(3, 2, 24) + std::string(24, 'p');
     const std::string runs = header(4, 3, 8, 1, 54) + std::string(5, 'r');
     // What the file is, its bytes and how many are read (0: refused).
-    const std::tuple<const char*, std::string, size_t> cases[] = {
+    const std::tuple<const char*, std::string, size_t> files[] = {
         {"whole image", image, image.size()},
         {"trailing bytes left unread", image + std::string(1000, 't'), image.size()},
         {"image cut short", image.substr(0, image.size() - 1), 0},
         {"a header claiming 64 MiB over a few bytes", header(4096, 4096, 32) + "pppp", 0},
         {"run-length data up to the end of the file", runs, runs.size()},
     };
-    for (const auto& [what, bytes, read] : cases) {
+    for (const auto& [what, bytes, read] : files) {
         std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), std::fclose);
         ASSERT_TRUE(file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size());
         std::rewind(file.get());

@@ -1,6 +1,8 @@
 // Frame benchmark: times the viewer's drawFrame against the reference loop and a batched renderer of the same
 // scene, checks their pixels, and times scene start-up, a window switch, the viewer's start-up and peak memory.
+#define GL_GLEXT_PROTOTYPES  // the occlusion query of OpenGL 1.5, which Mesa's libGL exports
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -87,14 +89,24 @@ static void closeScene(BareContext* w)
     closeBareContext(w);
 }
 
+// The middle value, or the mean of the middle two; 0 for none.
+static double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
 static FrameStats summarise(std::vector<double> ms)
 {
     FrameStats s;
     if (ms.empty())
         return s;
+    s.medianMs = median(ms);
     std::sort(ms.begin(), ms.end());
     size_t n = ms.size();
-    s.medianMs = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2.0;
     size_t rank = static_cast<size_t>(std::ceil(0.95 * double(n)));  // nearest-rank percentile
     s.p95Ms = ms[std::max<size_t>(rank, 1) - 1];
     return s;
@@ -293,25 +305,56 @@ struct PixelDifference {
     int largest = 0;  // largest difference in one channel
 };
 
-static std::vector<unsigned char> readFrame(bool (*draw)(), int width, int height)
+// Counts the fragments that pass every test and are written while it lives: the fragments a frame shades
+// and keeps, at least one per pixel the frame draws, more where later fragments overwrite earlier ones.
+// It does not change what is drawn, so a timed frame can be counted too.
+class WrittenFragments {
+public:
+    WrittenFragments()
+    {
+        glGenQueries(1, &query);
+        glBeginQuery(GL_SAMPLES_PASSED, query);
+    }
+    WrittenFragments(const WrittenFragments&) = delete;
+    WrittenFragments& operator=(const WrittenFragments&) = delete;
+    ~WrittenFragments() { glDeleteQueries(1, &query); }
+    // Ends the count (after the frame is drawn) and gives it.
+    long count()
+    {
+        glEndQuery(GL_SAMPLES_PASSED);
+        GLuint n = 0;
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &n);
+        return long(n);
+    }
+
+private:
+    GLuint query = 0;
+};
+
+static std::vector<unsigned char> readFrame(bool (*draw)(), int width, int height, long* written)
 {
     std::vector<unsigned char> pixels(size_t(width) * height * 4);
     startFrame();
+    WrittenFragments fragments;
     draw();
+    *written = fragments.count();
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
 
-// Exact differences of drawFrame and of the batched arrays against the reference, with the HUD's clock held.
-static void differences(int width, int height, PixelDifference* fast, PixelDifference* batched)
+// Exact differences of drawFrame and of the batched arrays against the reference, with the HUD's clock held,
+// and the fragments drawFrame and the reference write.
+static void differences(int width, int height, PixelDifference* fast, PixelDifference* batched, long written[2])
 {
     uint32_t (*const tickSource)() = frameTickSource;
     frameTickSource = [] { return frameCounter.lastTick; };
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    const std::vector<unsigned char> reference = readFrame(drawFrameReference, width, height);
+    const std::vector<unsigned char> reference = readFrame(drawFrameReference, width, height, &written[1]);
     for (PixelDifference* d : {fast, batched}) {
-        const std::vector<unsigned char> other = readFrame(d == fast ? drawFrame : drawBatchedFrame, width, height);
+        long batchedWritten = 0;
+        const std::vector<unsigned char> other = readFrame(d == fast ? drawFrame : drawBatchedFrame, width, height,
+                                                           d == fast ? &written[0] : &batchedWritten);
         for (size_t i = 0; i < reference.size(); i += 4) {
             int most = 0;
             for (int k = 0; k < 4; ++k)
@@ -376,20 +419,22 @@ static bool runPlacements(int width, int height, const BenchOptions& options, Si
         drawFrame();
         const int fastTiles = tilesDrawn;
         PixelDifference fast, batched;
-        differences(width, height, &fast, &batched);
+        long written[2] = {};
+        differences(width, height, &fast, &batched, written);
         const double fastMs = wall[fastRenderer].medianMs;
         const double speedUp = fastMs > 0 ? wall[referenceRenderer].medianMs / fastMs : 0.0;
         results->speedUps.push_back(speedUp);
         results->differing += fast.pixels;
         std::printf("%4dx%-4d %-19s %4d/%4d | %7.2f %7.2f | %7.2f %7.2f | %7.2f | %5.2f %5.2f | %5.2f %5.2f | "
-                    "%5.2f | %5.2f %5.2f | %6.2f %6.2f | %ld/%d %ld/%d\n",
+                    "%5.2f | %5.2f %5.2f | %6.2f %6.2f | %4.2f %4.2f | %ld/%d %ld/%d\n",
                     width, height, p.name, fastTiles, referenceTiles, fastMs, wall[fastRenderer].p95Ms,
                     wall[referenceRenderer].medianMs, wall[referenceRenderer].p95Ms, wall[batchedRenderer].medianMs,
                     wall[clearFloor].medianMs, wall[quadFloor].medianMs, speedUp,
                     fastMs > 0 ? wall[batchedRenderer].medianMs / fastMs : 0.0,
                     wall[quadFloor].medianMs > 0 ? fastMs / wall[quadFloor].medianMs : 0.0,
                     thread[fastRenderer].medianMs, thread[referenceRenderer].medianMs, process[fastRenderer].medianMs,
-                    process[referenceRenderer].medianMs, fast.pixels, fast.largest, batched.pixels, batched.largest);
+                    process[referenceRenderer].medianMs, double(written[0]) / (width * height),
+                    double(written[1]) / (width * height), fast.pixels, fast.largest, batched.pixels, batched.largest);
         std::fflush(stdout);
     }
     return true;
@@ -407,6 +452,11 @@ static double slowestPercentMs(std::vector<double> ms)
 }
 
 static std::vector<std::string> routeSummaries;  // one line per size, printed again at the end
+
+// The route's frames of one kind, per renderer: milliseconds, and fragments written per pixel.
+struct RoutePart {
+    std::vector<double> ms[2], writtenPerPixel[2];
+};
 
 // The timed demo's route as the viewer drives it (keys, camera step, switches), every frame drawn by
 // drawFrame and by the reference in turn and compared pixel for pixel.
@@ -426,6 +476,7 @@ static void runRoute(int width, int height, const BenchOptions& options)
     std::vector<double> ms[2];
     std::vector<unsigned char> pixels[2];
     long differing = 0, checked = 0;
+    RoutePart parts[2];  // the frames with the eye below the roofs, then above them
     const int frames = timedemoLength();
     for (int step = 0; step < frames; ++step) {
         if (step > 0) {
@@ -436,12 +487,16 @@ static void runRoute(int width, int height, const BenchOptions& options)
         }
         if (step % options.routeEvery)
             continue;
+        RoutePart& part = parts[cameraAboveRoofs];
         for (int which : {fastRenderer, referenceRenderer}) {
             startFrame();
+            WrittenFragments fragments;
             Clock::time_point start = Clock::now();
             renderers[which]();
             glFinish();
             ms[which].push_back(elapsedMs(start));
+            part.ms[which].push_back(ms[which].back());
+            part.writtenPerPixel[which].push_back(double(fragments.count()) / (width * height));
             pixels[which].resize(size_t(width) * height * 4);
             glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels[which].data());
         }
@@ -455,6 +510,14 @@ static void runRoute(int width, int height, const BenchOptions& options)
     std::printf("route %dx%d, %ld of %d frames: drawFrame median %.2f, slowest 1%% %.2f | reference median %.2f, "
                 "slowest 1%% %.2f (ms)\n",
                 width, height, checked, frames, fastMedian, fastLow, referenceMedian, referenceLow);
+    for (const RoutePart& part : parts) {
+        const double fast = median(part.ms[fastRenderer]), reference = median(part.ms[referenceRenderer]);
+        std::printf("  %s, %zu frames: median drawFrame %.2f, reference %.2f (ms), speed-up %.2f; fragments written "
+                    "per pixel, median: drawFrame %.2f, reference %.2f\n",
+                    &part == parts ? "eye below the roofs" : "eye above the roofs", part.ms[fastRenderer].size(), fast,
+                    reference, fast > 0 ? reference / fast : 0.0, median(part.writtenPerPixel[fastRenderer]),
+                    median(part.writtenPerPixel[referenceRenderer]));
+    }
     char line[160];
     std::snprintf(line, sizeof line,
                   "summary: route speed-up over reference: median %.2f, slowest 1%% %.2f at %dx%d; differing pixels: %ld",
@@ -671,8 +734,8 @@ int main(int argc, char** argv)
     std::printf("columns: tiles drawn by drawFrame/reference | drawFrame median p95 | reference median p95 | "
                 "batched median | floor medians: clear, clear and a full-screen textured quad | drawFrame's speed-up "
                 "over reference, over batched | drawFrame / quad floor | main-thread CPU drawFrame reference | "
-                "process CPU drawFrame reference | differing pixels/largest channel difference against the "
-                "reference: drawFrame, batched\n");
+                "process CPU drawFrame reference | fragments written per pixel drawFrame reference | differing "
+                "pixels/largest channel difference against the reference: drawFrame, batched\n");
     SizeResults results;
     for (const std::pair<int, int>& size : options.sizes) {
         results = SizeResults{};

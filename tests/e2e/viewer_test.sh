@@ -1,12 +1,13 @@
-# One run of the viewer with the bundled city on a 1920x1080 screen: the start-up line, a borderless full
-# screen, sky above and street below, F12 saving the screen's pixels in a new file named on standard output,
-# and a failed save going by with one line, red statistics lines below the title that Insert hides, F3 taking
-# the sky away, F1 to a centred framed window and back, and closing through the window manager. Then steady
-# motion in a window of an asked size, and the timed demo. (Driving keys by their place: app_test; holding W
-# in a real run: wayland_test.sh.)
+# One run of the viewer with the bundled city on a 1920x1080 screen with a French keyboard: the start-up line,
+# a borderless full screen, sky above and street below, F12 saving the screen's pixels in a new file named on
+# standard output, and a failed save going by with one line, red statistics lines below the title that Insert
+# hides, driving from the W place (which types Z there), F3 taking the sky away, F1 to a centred framed window
+# and back, and closing through the window manager. Then steady motion in a window of an asked size, and the
+# timed demo.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 e2e_start_display
+setxkbmap fr && xdotool key shift  # the new layout is taken up with the next key
 
 shot="$E2E_TMP/shot.ppm"
 sky_over_street() {
@@ -27,6 +28,10 @@ statistics_hidden() {
     e2e_screenshot "$shot"
     [ "$(red_pixels 330x118+11+52)" -lt $((shown - 1500)) ] && [ "$(red_pixels 330x32+11+4)" -gt 100 ]
 }
+moved_on() {
+    e2e_screenshot "$shot"
+    e2e_differ "$E2E_TMP/first.ppm" "$shot" 10000
+}
 clear_colour_at_top() {
     e2e_screenshot "$shot"
     [ "$(e2e_pixel "$shot" 960 60)" = "204 204 204" ]
@@ -40,6 +45,7 @@ e2e_focus "$id"
 e2e_poll "$E2E_TIMEOUT" sky_over_street || e2e_fail "no sky in the upper part of the screen over a street below"
 shown=$(red_pixels 330x118+11+52)
 [ "$shown" -gt 1500 ] || e2e_fail "no statistics lines below the title"
+cp "$shot" "$E2E_TMP/first.ppm"
 # A new file in the Kestra folder, which it makes; equal to the screen outside the HUD's changing figures.
 printed() { [ "$(wc -l <"$E2E_OUT")" -eq "$1" ]; }
 hud_off() { convert "$1" -fill black -draw "rectangle 0,0 340,175" "$E2E_TMP/$2.ppm"; }
@@ -55,6 +61,10 @@ e2e_poll "$E2E_TIMEOUT" test -s "$E2E_ERR" || e2e_fail "a screenshot that cannot
 e2e_expect_eq "kestra: screenshot not saved: $pictures/Kestra: Not a directory" "$(cat "$E2E_ERR")" "a failed screenshot"
 e2e_key Insert
 e2e_poll "$E2E_TIMEOUT" statistics_hidden || e2e_fail "Insert did not hide the statistics, or the title went too"
+
+xdotool keydown 25  # the key right of Tab
+e2e_poll "$E2E_TIMEOUT" moved_on || { xdotool keyup 25; e2e_fail "holding the W place did not move the view"; }
+xdotool keyup 25
 e2e_key F3
 e2e_poll "$E2E_TIMEOUT" clear_colour_at_top || e2e_fail "F3 did not take the sky away"
 
